@@ -1,10 +1,3 @@
-#include <QApplication>
-#include <QLabel>
+#include "app/ProgramEntry.h"
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QLabel window(QStringLiteral("Vistrel"));
-  window.resize(719, 506);
-  window.show();
-  return app.exec();
-}
+int main(int argc, char** argv) { return vistrel::app::runVistrel(argc, argv); }

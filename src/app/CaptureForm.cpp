@@ -1,0 +1,171 @@
+// The main window's life: creation, first show, the deferred start and the close.
+#include "app/CaptureForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTimer>
+
+#include "app/ApplicationTexts.h"
+#include "app/ImageList.h"
+#include "app/Plaque.h"
+#include "platform/Environment.h"
+#include "platform/Trace.h"
+#include "platform/registry/Registry.h"
+#include "settings/Parameters.h"
+
+namespace vistrel::app {
+namespace {
+
+const QString kLayersKey =
+    QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers");
+
+// Runs one start-up step; any exception ends the routine it belongs to, silently.
+template <typename Steps>
+void guarded(Steps&& steps) {
+  try {
+    steps();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+TCaptureForm::TCaptureForm(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("CaptureForm"));
+  setWindowTitle(QStringLiteral("......"));
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(8);
+  setFont(font);
+  resize(719, 506);
+  images_ = createMainImageList();
+  createControls();
+  createPanels();
+  handle_ = platform::ui::registerWindow(this);
+  FormCreate();
+}
+
+TCaptureForm::~TCaptureForm() {
+  FormDestroy();
+  platform::ui::unregisterWindow(handle_);
+}
+
+void TCaptureForm::FormCreate() {
+  writeDisplayScalingFlag();
+  platform::traceOpen(platform::programFolder() + QStringLiteral("vistrel.txt"));
+  platform::traceLine(QStringLiteral("Version %1.%2.%3.%4 du %5/%6/%7")
+                          .arg(6)
+                          .arg(2)
+                          .arg(0)
+                          .arg(55)
+                          .arg(21)
+                          .arg(10)
+                          .arg(2023));
+  platform::traceLine(QStringLiteral("Enter FormCreate"));
+  params_ = std::make_unique<settings::TparameterList>(kSignature);
+  startupInProgress_ = true;
+  platform::traceLine(QStringLiteral("Exit FormCreate"));
+}
+
+void TCaptureForm::FormShow() {
+  platform::traceLine(QStringLiteral("Enter FormShow"));
+  panel2_->show();
+  setWindowTitle(QStringLiteral("%1 de %2").arg(kApplicationTitle, kMakerName));
+  ChargerPrefs1();
+  etat_ = etatPreview;
+  platform::traceLine(QStringLiteral("Exit FormShow"));
+}
+
+void TCaptureForm::ChargerPrefs1() {
+  guarded([&] {
+    params_->CreateSettings();
+    platform::traceLine(QStringLiteral("loadfromregistry passed"));
+    DisposerFenetre();
+    AfficherPanneau(params_->Enum(QStringLiteral("Panneau actif")).Value);
+    tb_->setValue(params_->Integer(QStringLiteral("Volume")).Value);
+    AppliquerVolume();
+    platform::traceLine(QStringLiteral("Exit ChargerPrefs1"));
+  });
+}
+
+void TCaptureForm::AppEventsIdle() {
+  if (deferredStartDone_) return;  // the idle event fires again and again; the start runs once
+  deferredStartDone_ = true;
+  guarded([&] {
+    // Devices, sources and the preview graph join here as they are built.
+  });
+  startupInProgress_ = false;
+  platform::traceLine(QStringLiteral("Exit AppEventsIdle"));
+  emit deferredStartFinished();
+}
+
+void TCaptureForm::SauverPrefs() {
+  if (settings::currentStoreMode() == settings::spNone) return;
+  guarded([&] { params_->Integer(QStringLiteral("Volume")).Value = tb_->value(); });
+  params_->SaveAll();
+}
+
+void TCaptureForm::FormCloseQuery() {
+  platform::traceLine(QStringLiteral("Enter FormCloseQuery"));
+  platform::traceLine(QStringLiteral("Exit FormCloseQuery"));
+}
+
+void TCaptureForm::FormDestroy() {
+  platform::traceLine(QStringLiteral("Enter FormDestroy"));
+  params_.reset();
+  platform::traceLine(QStringLiteral("Exit FormDestroy"));
+  removeDisplayScalingFlag();
+}
+
+void TCaptureForm::writeDisplayScalingFlag() {
+  using namespace platform::registry;
+  if (createKey(Hive::CurrentUser, kLayersKey))
+    setValue(Hive::CurrentUser, kLayersKey, platform::programFile(),
+             stringValue(QStringLiteral("~ GDIDPISCALING DPIUNAWARE")));
+}
+
+void TCaptureForm::removeDisplayScalingFlag() {
+  platform::registry::deleteValue(platform::registry::Hive::CurrentUser, kLayersKey, platform::programFile());
+}
+
+void TCaptureForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (firstShowDone_) return;
+  firstShowDone_ = true;
+  FormShow();
+  // The slow work waits for the first idle moment, so that the window is painted first.
+  QTimer::singleShot(0, this, [this] { AppEventsIdle(); });
+}
+
+void TCaptureForm::closeEvent(QCloseEvent* event) {
+  FormCloseQuery();
+  event->accept();
+}
+
+bool TCaptureForm::event(QEvent* e) {
+  if (e->type() == platform::ui::WindowMessageEvent::eventType()) {
+    auto* m = static_cast<platform::ui::WindowMessageEvent*>(e);
+    onWindowMessage(m->message(), m->wParam(), m->lParam());
+    return true;
+  }
+  return QWidget::event(e);
+}
+
+void TCaptureForm::onWindowMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
+  if (message == platform::ui::WM_USER + 3 && wParam == 1 && (!hasVideoSource() || videoIsDv_)) {
+    dvWideScreen_ = lParam == 1;
+    DimensionnerWithRatio();
+  }
+}
+
+void TCaptureForm::setConnectedVideo(int width, int height, int aspectX, int aspectY, bool dv) {
+  videoWidth_ = width;
+  videoHeight_ = height;
+  aspectX_ = aspectX;
+  aspectY_ = aspectY;
+  videoIsDv_ = dv;
+  panel2_->setVisible(!hasVideoSource());
+  vwEcran_->setVisible(hasVideoSource());
+  DimensionnerWithRatio();
+}
+
+}  // namespace vistrel::app

@@ -1,0 +1,38 @@
+#include "app/ProgramEntry.h"
+
+#include <QApplication>
+#include <memory>
+
+#include "app/ApplicationTexts.h"
+#include "app/CaptureForm.h"
+#include "app/MediaFrameworkVersion.h"
+#include "app/Plaque.h"
+#include "app/SignalCloser.h"
+#include "platform/ui/MessageBoxes.h"
+
+namespace vistrel::app {
+
+int runVistrel(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(kProductName);
+  QApplication::setApplicationDisplayName(kProductName);
+
+  const MediaFrameworkVersion version = readMediaFrameworkVersion();
+  if (version.major < 9) {
+    using namespace platform::ui;
+    if (showMessage(MessageKind::Warning, mediaFrameworkWarning(version), Buttons::YesNo) != Answer::Yes)
+      return 0;
+  }
+
+  auto form = std::make_unique<TCaptureForm>();
+  auto plaque = std::make_unique<Tplaque>(form.get());
+  form->setPlaque(plaque.get());
+  SignalCloser closer(form.get());
+  form->show();
+  const int code = QApplication::exec();
+  plaque.reset();
+  form.reset();
+  return code;
+}
+
+}  // namespace vistrel::app

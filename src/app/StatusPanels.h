@@ -1,0 +1,36 @@
+#pragma once
+// The main window's status bar: four panels whose text and colours the program draws itself,
+// and a spare one of width 10 at the end.
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+namespace vistrel::app {
+
+class StatusPanels : public QWidget {
+  Q_OBJECT
+ public:
+  struct Panel {
+    QString text;
+    QColor textColour = Qt::black;
+    QColor background;  // invalid: the window's colour
+    int width = 100;
+  };
+  static constexpr int kPanelCount = 4;
+
+  explicit StatusPanels(QWidget* parent = nullptr);
+  void setPanelWidth(int index, int width);
+  void setPanel(int index, const QString& text, const QColor& textColour = Qt::black,
+                const QColor& background = {});
+  const Panel& panel(int index) const { return panels_.at(static_cast<size_t>(index)); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::array<Panel, kPanelCount> panels_;
+};
+
+}  // namespace vistrel::app
