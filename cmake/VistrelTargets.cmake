@@ -25,6 +25,11 @@ function(vistrel_test_folder dir label)
   add_executable(test_${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/test_main.cpp)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(test_${name} PRIVATE vistrel_test_support ${ARGN} GTest::gtest GTest::gmock Qt6::Test)
+  if(label STREQUAL "e2e")
+    # End-to-end tests start the real program.
+    add_dependencies(test_${name} vistrel)
+    target_compile_definitions(test_${name} PRIVATE VISTREL_EXECUTABLE="$<TARGET_FILE:vistrel>")
+  endif()
   gtest_discover_tests(test_${name} PROPERTIES LABELS ${label} DISCOVERY_TIMEOUT 60
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
