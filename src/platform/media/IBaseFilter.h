@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/media/Guid.h"
+#include "platform/media/IPersist.h"
 #include "platform/media/IPin.h"
 #include "platform/media/IReferenceClock.h"
 #include "platform/media/Result.h"
@@ -21,9 +22,8 @@ struct FILTER_INFO {
   std::shared_ptr<IFilterGraph> pGraph;  // null when the filter is in no graph
 };
 
-class IBaseFilter : public virtual Unknown {
+class IBaseFilter : public IPersist {
  public:
-  virtual HRESULT GetClassID(GUID& clsid) = 0;
   // Pins in their documented order; the snapshot does not follow later pin changes.
   virtual HRESULT EnumPins(std::shared_ptr<IEnumPins>& pins) = 0;
   virtual HRESULT FindPin(const QString& id, std::shared_ptr<IPin>& pin) = 0;

@@ -1,0 +1,170 @@
+#include "platform/devices/VirtualDevices.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <algorithm>
+
+#include "platform/Environment.h"
+#include "platform/devices/virtual/ToneMicrophone.h"
+#include "platform/devices/virtual/VirtualCamera.h"
+#include "platform/media/FilterMoniker.h"
+
+namespace vistrel::platform::devices {
+
+using namespace media;
+
+struct VirtualDevices::Device {
+  VirtualDeviceEntry entry;
+  QString displayName;
+  bool present = true;
+  std::vector<std::weak_ptr<BaseFilter>> filters;  // every filter bound to this device
+
+  void setLost(bool lost) {
+    for (auto& w : filters) {
+      auto f = w.lock();
+      if (auto cam = std::dynamic_pointer_cast<VirtualCamera>(f)) cam->setDeviceLost(lost);
+      if (auto mic = std::dynamic_pointer_cast<ToneMicrophone>(f)) mic->setDeviceLost(lost);
+    }
+    filters.erase(std::remove_if(filters.begin(), filters.end(), [](auto& w) { return w.expired(); }),
+                  filters.end());
+  }
+};
+
+struct VirtualDevices::Watcher {
+  QFileSystemWatcher watcher;
+};
+
+VirtualDevices& VirtualDevices::instance() {
+  static VirtualDevices devices;
+  return devices;
+}
+
+VirtualDevices::VirtualDevices() {
+  QString file;
+  apply(readSetting(file));
+  watch(file);
+}
+
+std::vector<VirtualDeviceEntry> VirtualDevices::readSetting(QString& watchedFile) const {
+  reloadEnvironment();
+  const QString setting = deviceSetting();
+  watchedFile.clear();
+  if (setting == QLatin1String("none")) return {};
+  if (setting.isEmpty()) {
+    // No real backend yet reports a device: offer one of each kind so a picture shows at once.
+    return {{VirtualDeviceKind::Camera, QStringLiteral("Vistrel Test Camera")},
+            {VirtualDeviceKind::Microphone, QStringLiteral("Vistrel Tone Microphone")}};
+  }
+  watchedFile = setting;
+  QFile f(setting);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return parseVirtualDeviceFile(f.read(1 << 20));
+}
+
+void VirtualDevices::watch(const QString& file) {
+  if (file == watched_ && watcher_) return;
+  watched_ = file;
+  watcher_.reset();
+  if (file.isEmpty() || !QCoreApplication::instance()) return;
+  watcher_ = std::make_unique<Watcher>();
+  watcher_->watcher.addPath(file);
+  watcher_->watcher.addPath(QFileInfo(file).absolutePath());  // editors replace the file
+  auto onChange = [this](const QString&) { rescan(); };
+  QObject::connect(&watcher_->watcher, &QFileSystemWatcher::fileChanged, onChange);
+  QObject::connect(&watcher_->watcher, &QFileSystemWatcher::directoryChanged, onChange);
+}
+
+void VirtualDevices::apply(const std::vector<VirtualDeviceEntry>& entries) {
+  std::vector<std::shared_ptr<Device>> next;
+  for (const auto& e : entries) {
+    int occurrence = 0;
+    for (const auto& n : next)
+      if (n->entry == e) ++occurrence;
+    const QString display = QStringLiteral("@virtual:%1:%2:%3")
+                                .arg(e.kind == VirtualDeviceKind::Camera ? QStringLiteral("camera")
+                                                                         : QStringLiteral("microphone"))
+                                .arg(e.name)
+                                .arg(occurrence);
+    // A device that stays, or comes back, keeps its identity and its live filters.
+    std::shared_ptr<Device> d;
+    for (auto* list : {&devices_, &gone_}) {
+      auto it = std::find_if(list->begin(), list->end(), [&](auto& x) { return x->displayName == display; });
+      if (it != list->end()) {
+        d = *it;
+        list->erase(it);
+        break;
+      }
+    }
+    if (!d) {
+      d = std::make_shared<Device>();
+      d->entry = e;
+      d->displayName = display;
+    }
+    if (!d->present) {
+      d->present = true;
+      d->setLost(false);
+    }
+    next.push_back(d);
+  }
+  for (auto& d : devices_) {
+    d->present = false;
+    d->setLost(true);
+    gone_.push_back(d);
+  }
+  devices_ = std::move(next);
+}
+
+bool VirtualDevices::rescan() {
+  std::vector<QString> before;
+  for (auto& d : devices_) before.push_back(d->displayName);
+  QString file;
+  apply(readSetting(file));
+  watch(file);
+  if (watcher_ && !watcher_->watcher.files().contains(file) && QFileInfo::exists(file))
+    watcher_->watcher.addPath(file);
+  std::vector<QString> after;
+  for (auto& d : devices_) after.push_back(d->displayName);
+  if (before == after) return false;
+  for (auto w : windows_) ui::postMessage(w, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+  return true;
+}
+
+void VirtualDevices::addNotifyWindow(ui::WindowHandle window) {
+  if (std::find(windows_.begin(), windows_.end(), window) == windows_.end()) windows_.push_back(window);
+}
+
+void VirtualDevices::removeNotifyWindow(ui::WindowHandle window) {
+  windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+}
+
+std::vector<std::shared_ptr<IMoniker>> VirtualDevices::monikers(const GUID& category) {
+  std::vector<std::shared_ptr<IMoniker>> out;
+  for (auto& d : devices_) {
+    const bool camera = d->entry.kind == VirtualDeviceKind::Camera;
+    if ((camera && category != CLSID_VideoInputDeviceCategory) ||
+        (!camera && category != CLSID_AudioInputDeviceCategory))
+      continue;
+    std::weak_ptr<Device> weak = d;
+    auto m = std::make_shared<FilterMoniker>(d->displayName, d->entry.name,
+                                             camera ? CLSID_VirtualTestCamera : CLSID_VirtualToneMicrophone,
+                                             [weak]() -> std::shared_ptr<IBaseFilter> {
+                                               auto dev = weak.lock();
+                                               if (!dev || !dev->present)
+                                                 return nullptr;  // unplugged: the moniker no longer binds
+                                               std::shared_ptr<BaseFilter> f;
+                                               if (dev->entry.kind == VirtualDeviceKind::Camera)
+                                                 f = std::make_shared<VirtualCamera>(dev->entry.name);
+                                               else
+                                                 f = std::make_shared<ToneMicrophone>(dev->entry.name);
+                                               dev->filters.push_back(f);
+                                               return f;
+                                             });
+    m->setProperty(QStringLiteral("DevicePath"), d->displayName);
+    out.push_back(m);
+  }
+  return out;
+}
+
+}  // namespace vistrel::platform::devices

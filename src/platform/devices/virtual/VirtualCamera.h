@@ -1,0 +1,68 @@
+#pragma once
+// The virtual test-pattern camera: a capture pin and a preview pin (in that order), each with
+// IAMStreamConfig over RGB24 and YUY2 at 320x240, 640x480, 720x576, 1280x720 and 1920x1080, 25
+// and 30 frames per second; IAMVideoProcAmp (brightness, contrast act on the picture) and
+// IAMDroppedFrames on the filter. Each connected pin runs its own streaming thread while the
+// graph runs; frames are stamped with the graph clock, and a frame that finds no free buffer or
+// whose time has passed is counted as dropped, so a slow branch never blocks the camera.
+
+#include <QString>
+#include <atomic>
+
+#include "platform/devices/virtual/TestPattern.h"
+#include "platform/media/BaseFilter.h"
+#include "platform/media/IAMDroppedFrames.h"
+#include "platform/media/IAMVideoProcAmp.h"
+
+namespace vistrel::platform::devices {
+
+class VirtualCamera : public media::BaseFilter,
+                      public media::IAMVideoProcAmp,
+                      public media::IAMDroppedFrames {
+ public:
+  explicit VirtualCamera(const QString& friendlyName);
+  ~VirtualCamera() override;
+
+  // Every format the pins offer, in their stable order.
+  static const std::vector<media::MediaType>& formats();
+
+  // User-interface thread: the device went away (true) or came back (false). Raises
+  // EC_DEVICE_LOST on the graph (second parameter 0 = removed, 1 = back); a lost camera
+  // delivers nothing and cannot be bound again.
+  void setDeviceLost(bool lost);
+  bool deviceLost() const { return lost_.load(); }
+
+  media::HRESULT Stop() override;
+  void haltStreaming() override;
+
+  media::HRESULT GetRange(int32_t property, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt,
+                          int32_t& flags) override;
+  media::HRESULT Set(int32_t property, int32_t value, int32_t flags) override;
+  media::HRESULT Get(int32_t property, int32_t& value, int32_t& flags) override;
+
+  media::HRESULT GetNumDropped(int32_t& dropped) override;
+  media::HRESULT GetNumNotDropped(int32_t& delivered) override;
+  media::HRESULT GetAverageFrameSize(int32_t& size) override;
+
+  // Streaming threads.
+  PatternSettings pattern() const { return PatternSettings{brightness_.load(), contrast_.load()}; }
+  void countDropped(int64_t n) { dropped_.fetch_add(n); }
+  void countDelivered(int32_t bytes) {
+    delivered_.fetch_add(1);
+    bytes_.fetch_add(bytes);
+  }
+
+ protected:
+  media::HRESULT onRun(media::REFERENCE_TIME start) override;
+  media::HRESULT onPause() override;
+
+ private:
+  std::atomic<bool> lost_{false};
+  std::atomic<int> brightness_{0};
+  std::atomic<int> contrast_{100};
+  std::atomic<int64_t> dropped_{0};
+  std::atomic<int64_t> delivered_{0};
+  std::atomic<int64_t> bytes_{0};
+};
+
+}  // namespace vistrel::platform::devices

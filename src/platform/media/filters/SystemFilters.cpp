@@ -1,0 +1,38 @@
+// The system filters the mapper knows from the start.
+#include "platform/media/FilterMapper.h"
+#include "platform/media/filters/FileWriter.h"
+#include "platform/media/filters/InfTee.h"
+#include "platform/media/filters/NullRenderer.h"
+#include "platform/media/filters/SampleGrabber.h"
+
+namespace vistrel::platform::media {
+
+void registerSystemFilters(FilterMapper& mapper) {
+  const RegPinType any{GUID_NULL, GUID_NULL};
+  mapper.RegisterFilter({CLSID_InfTee,
+                         QStringLiteral("Infinite Pin Tee Filter"),
+                         MERIT_DO_NOT_USE,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT, false, {any}, GUID_NULL}, {PINDIR_OUTPUT, false, {any}, GUID_NULL}},
+                         &InfTee::create});
+  mapper.RegisterFilter({CLSID_NullRenderer,
+                         QStringLiteral("Null Renderer"),
+                         MERIT_DO_NOT_USE,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT, true, {any}, GUID_NULL}},
+                         &NullRenderer::create});
+  mapper.RegisterFilter({CLSID_SampleGrabber,
+                         QStringLiteral("SampleGrabber"),
+                         MERIT_DO_NOT_USE,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT, false, {any}, GUID_NULL}, {PINDIR_OUTPUT, false, {any}, GUID_NULL}},
+                         &SampleGrabber::create});
+  mapper.RegisterFilter({CLSID_FileWriter,
+                         QStringLiteral("File writer"),
+                         MERIT_DO_NOT_USE,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT, true, {{MEDIATYPE_Stream, GUID_NULL}}, GUID_NULL}},
+                         &FileWriter::create});
+}
+
+}  // namespace vistrel::platform::media
