@@ -211,6 +211,19 @@ TEST_F(RegistryTest, AnotherProcessesChangeIsSeenWithoutRestart) {
   EXPECT_EQ(decodeDword(*queryValue(Hive::CurrentUser, kKey, QStringLiteral("Volume"))), 3u);
 }
 
+TEST_F(RegistryTest, AnUnwritableHiveWarnsAndKeepsTheValuesForTheRun) {
+  QDir().mkpath(hivePath());  // a folder where the file should be: every replacement fails
+  resetForTests();
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(createKey(Hive::CurrentUser, kKey));
+  ASSERT_TRUE(setValue(Hive::CurrentUser, kKey, QStringLiteral("Volume"), dwordValue(9)));
+  ASSERT_TRUE(setValue(Hive::CurrentUser, kKey, QStringLiteral("Mute On"), dwordValue(1)));
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(decodeDword(*queryValue(Hive::CurrentUser, kKey, QStringLiteral("Volume"))), 9u);
+  EXPECT_NE(log.find("cannot write the registry file"), std::string::npos) << log;
+  EXPECT_EQ(log.find("cannot write the registry file"), log.rfind("cannot write the registry file"));  // once
+}
+
 TEST(HiveFormat, NamesWithAnyCharacterSurviveSerialization) {
   RegistryTree tree;
   RegistryKey* key = tree.create(splitPath(QStringLiteral("A b\\[c]=%\\é")));
