@@ -2844,6 +2844,7 @@ StmtNode* Compiler::parseCompound() {
 StmtNode* Compiler::parseStatement() {
   const Token t = tok_;
   Nest nest(*this, t);
+  if (t.kind == Tok::Eof) return nullptr;
   if (t.kind == Tok::Ident) {
     if (t.isKw("begin")) return parseCompound();
     if (t.isKw("if")) return parseIf();
@@ -2872,6 +2873,8 @@ StmtNode* Compiler::parseStatement() {
     Expr e = parseDesignator(true);
     if (tok_.isSym(":=")) {
       const Token op = tok_;
+      if (!e.ref && !e.strCell) error(t, QStringLiteral("Left side cannot be assigned to"));
+      if (e.readOnly) error(t, QStringLiteral("Cannot assign to a read-only value"));
       advance();
       const Token st = tok_;
       const int callsBefore = scriptCalls_;
@@ -2895,8 +2898,8 @@ StmtNode* Compiler::parseStatement() {
                         }),
                         t.line, t.column);
       }
-      (void)st;
-      return withLine(store(e, std::move(src), op), t.line, t.column);
+      (void)op;
+      return withLine(store(e, std::move(src), st), t.line, t.column);
     }
     if (!e.isCall && e.type != tVoid_)
       error(tok_, QStringLiteral("':=' expected but %1 found").arg(tok_.describe()));
