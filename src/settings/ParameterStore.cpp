@@ -2,8 +2,10 @@
 
 #include <QtDebug>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/registry/Registry.h"
 #include "settings/IniDocument.h"
@@ -28,24 +30,67 @@ bool isHeader(QStringView trimmedLine) {
   return trimmedLine.startsWith(QLatin1Char('[')) && trimmedLine.endsWith(QLatin1Char(']'));
 }
 
-// The first line of the store's section whose name is exactly `key`; -1 when there is none.
-// A section header is recognised after trimming, a name is compared as it stands.
-qsizetype findEntry(const QStringList& lines, const QString& header, const QString& key) {
-  QStringView section;
-  const qsizetype n = lines.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    const QString& line = lines[i];
-    const QStringView t = trimmed(line);
-    if (isHeader(t)) {
-      section = t;
-      continue;
-    }
-    if (line.size() > key.size() && line[key.size()] == QLatin1Char('=') && line.startsWith(key) &&
-        section == header)
-      return i;
+}  // namespace
+
+// Where the section headers of the ini lines are, so that a lookup looks at each line only once
+// (a damaged file can hold hundreds of thousands of lines). A header is recognised after
+// trimming; a name is compared as it stands.
+class SectionIndex {
+ public:
+  // Rebuilds the index when the lines changed behind its back.
+  void sync(const QStringList& lines) {
+    if (lines.size() == size_) return;
+    headers_.clear();
+    for (qsizetype i = 0; i < lines.size(); ++i)
+      if (isHeader(trimmed(lines[i]))) headers_.push_back(i);
+    size_ = lines.size();
   }
-  return -1;
-}
+
+  // The first line of the section `header` whose name is exactly `key`; -1 when there is none.
+  qsizetype findEntry(const QStringList& lines, const QString& header, const QString& key) const {
+    const qsizetype n = lines.size(), k = key.size();
+    for (qsizetype i = 0; i < n; ++i) {
+      const QString& line = lines[i];
+      if (line.size() > k && line[k] == QLatin1Char('=') && line.startsWith(key) &&
+          sectionOf(lines, i) == header)
+        return i;
+    }
+    return -1;
+  }
+
+  // The first line whose trimmed form is `header`; -1 when there is none.
+  qsizetype findHeader(const QStringList& lines, const QString& header) const {
+    for (qsizetype h : headers_)
+      if (trimmed(lines[h]) == header) return h;
+    return -1;
+  }
+
+  // The next header after line `h`, or the end of the list.
+  qsizetype nextHeader(qsizetype h) const {
+    const auto it = std::upper_bound(headers_.begin(), headers_.end(), h);
+    return it == headers_.end() ? size_ : *it;
+  }
+
+  void inserted(qsizetype at, bool header) {
+    for (qsizetype& h : headers_)
+      if (h >= at) ++h;
+    if (header) headers_.insert(std::upper_bound(headers_.begin(), headers_.end(), at - 1), at);
+    ++size_;
+  }
+
+ private:
+  // The trimmed header that governs line `i`; empty before the first header.
+  QStringView sectionOf(const QStringList& lines, qsizetype i) const {
+    const auto it = std::lower_bound(headers_.begin(), headers_.end(), i);
+    if (it == headers_.begin()) return {};
+    return trimmed(lines[*(it - 1)]);
+  }
+
+  std::vector<qsizetype> headers_;
+  qsizetype size_ = -1;
+};
+
+namespace {
 
 QString decimalSeparator() { return settingsLocale().decimalPoint(); }
 
@@ -102,7 +147,10 @@ struct TWritePreferences::Place {
 // Reader
 
 TReadPreferences::TReadPreferences(const QString& storePath, TSavePreferences mode)
-    : storePath_(storePath), header_(QLatin1Char('[') + storePath + QLatin1Char(']')), mode_(mode) {
+    : storePath_(storePath),
+      header_(QLatin1Char('[') + storePath + QLatin1Char(']')),
+      mode_(mode),
+      index_(std::make_unique<SectionIndex>()) {
   if (mode_ != spPortable) return;
   ini_ = IniDocument::acquire(parameterIniFile());
   if (ini_->unreadable() || (!ini_->existed() && ini_.use_count() == 1)) {
@@ -114,7 +162,8 @@ TReadPreferences::TReadPreferences(const QString& storePath, TSavePreferences mo
 TReadPreferences::~TReadPreferences() = default;
 
 std::optional<QString> TReadPreferences::iniText(const QString& name) const {
-  const qsizetype i = findEntry(ini_->lines, header_, name);
+  index_->sync(ini_->lines);
+  const qsizetype i = index_->findEntry(ini_->lines, header_, name);
   if (i < 0) return std::nullopt;
   return ini_->lines[i].mid(name.size() + 1);
 }
@@ -262,7 +311,10 @@ TincrustRec TReadPreferences::ReadIncrustRec(const QString& key, const TincrustR
 // Writer
 
 TWritePreferences::TWritePreferences(const QString& storePath, TSavePreferences mode)
-    : storePath_(storePath), header_(QLatin1Char('[') + storePath + QLatin1Char(']')), mode_(mode) {
+    : storePath_(storePath),
+      header_(QLatin1Char('[') + storePath + QLatin1Char(']')),
+      mode_(mode),
+      index_(std::make_unique<SectionIndex>()) {
   if (mode_ == spPortable) {
     ini_ = IniDocument::acquire(parameterIniFile());
   } else if (mode_ == spRegistre) {
@@ -290,23 +342,25 @@ bool TWritePreferences::Release() {
 
 void TWritePreferences::writeIni(const QString& name, const QString& text) {
   QStringList& lines = ini_->lines;
+  index_->sync(lines);
   const QString line = name + QLatin1Char('=') + text;
   // An empty text keeps its line ("name="): dropping it would bring the default back at the next
   // load in place of the user's empty value.
-  if (const qsizetype i = findEntry(lines, header_, name); i >= 0) {
+  if (const qsizetype i = index_->findEntry(lines, header_, name); i >= 0) {
     lines[i] = line;
     return;
   }
-  qsizetype h = 0;
-  while (h < lines.size() && trimmed(lines[h]) != header_) ++h;
-  if (h == lines.size()) {
+  const qsizetype h = index_->findHeader(lines, header_);
+  if (h < 0) {
     lines.append(header_);
+    index_->inserted(lines.size() - 1, true);
     lines.append(line);
+    index_->inserted(lines.size() - 1, false);
     return;
   }
-  qsizetype next = h + 1;
-  while (next < lines.size() && !isHeader(trimmed(lines[next]))) ++next;
+  const qsizetype next = index_->nextHeader(h);
   lines.insert(next, line);
+  index_->inserted(next, false);
 }
 
 void TWritePreferences::writeInteger(const Place& at, int32_t value) {

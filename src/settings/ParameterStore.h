@@ -14,6 +14,7 @@
 namespace vistrel::settings {
 
 class IniDocument;
+class SectionIndex;
 
 class TReadPreferences {
  public:
@@ -44,6 +45,7 @@ class TReadPreferences {
   QString header_;
   TSavePreferences mode_;
   std::shared_ptr<IniDocument> ini_;
+  std::unique_ptr<SectionIndex> index_;
 };
 
 class TWritePreferences {
@@ -78,6 +80,7 @@ class TWritePreferences {
   QString header_;
   TSavePreferences mode_;
   std::shared_ptr<IniDocument> ini_;
+  std::unique_ptr<SectionIndex> index_;
   bool released_ = false;
   int failedWrites_ = 0;
 };

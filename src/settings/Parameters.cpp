@@ -24,10 +24,8 @@ QString registryString(const QString& key, const QString& name) {
 }
 
 QString shellFolder(const QString& name) {
-  QString folder = registryString(kShellFolders, name);
-  if (folder.isEmpty()) folder = registryString(kShellFolders, QStringLiteral("Personal"));
-  if (folder.isEmpty()) folder = QStringLiteral("/");
-  return platform::withTrailingSlash(folder);
+  return ChooseFolderDefault(registryString(kShellFolders, name),
+                             registryString(kShellFolders, QStringLiteral("Personal")));
 }
 
 QString portableSaveFolder;
@@ -274,6 +272,12 @@ QString RebaseFolder(const QString& value, const QString& oldPrefix, const QStri
 
 QString PortableSaveFolder() { return portableSaveFolder; }
 void SetPortableSaveFolder(const QString& folder) { portableSaveFolder = folder; }
+
+QString ChooseFolderDefault(const QString& folder, const QString& personal) {
+  // The root of the file system stands for the system drive of the original setting.
+  const QString chosen = !folder.isEmpty() ? folder : !personal.isEmpty() ? personal : QStringLiteral("/");
+  return platform::withTrailingSlash(chosen);
+}
 
 QString DefaultVideoDirectory() { return shellFolder(QStringLiteral("My Video")); }
 QString DefaultImageDirectory() { return shellFolder(QStringLiteral("My Pictures")); }

@@ -224,6 +224,8 @@ void SetPortableSaveFolder(const QString& folder);
 // The folder defaults: the user's shell folder "My Video" (else "Personal", else "/"), "My
 // Pictures" likewise, and the companion program's "Exename".
 QString DefaultVideoDirectory();
+// The shell folder when set, else the "Personal" folder, else "/"; with a trailing "/".
+QString ChooseFolderDefault(const QString& folder, const QString& personal);
 QString DefaultImageDirectory();
 QString DefaultKronel();
 
