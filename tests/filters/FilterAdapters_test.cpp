@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "filters/DvFrameBuilder.h"
 #include "filters/GraphFilters.h"
@@ -13,6 +16,7 @@
 #include "filters/Tvt_DVheader.h"
 #include "filters/Tvt_SceneDetect.h"
 #include "filters/Tvt_WaveDest.h"
+#include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/filters/FileWriter.h"
 #include "support/MediaProbe.h"
@@ -395,6 +399,46 @@ TEST(WaveDestFilter, RefusesTypesWithoutAWaveFormat) {
     Chain chain(t, 1 << 16, Tvt_WaveDest::create());
     EXPECT_NE(chain.connectIn, S_OK);
   }
+}
+
+TEST(WaveDestFilter, ToneMicrophoneRecordingOpensWithItsDuration) {
+  vistrel::testing::TempRoot root;
+  const QString path = root.file(QStringLiteral("mic.wav"));
+  auto graph = FilterGraph::create();
+  auto mic = std::make_shared<platform::devices::ToneMicrophone>(QStringLiteral("Tone"));
+  auto wav = Tvt_WaveDest::create();
+  auto writer = FileWriter::create();
+  graph->AddFilter(mic, QStringLiteral("mic"));
+  graph->AddFilter(wav, QStringLiteral("wav"));
+  graph->AddFilter(writer, QStringLiteral("writer"));
+  interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
+  ASSERT_EQ(graph->ConnectDirect(pinOf(*mic, 0), pinOf(*wav, 0), nullptr), S_OK);
+  std::shared_ptr<IPin> writerIn;
+  std::shared_ptr<IEnumPins> pins;
+  writer->EnumPins(pins);
+  pins->Next(1, &writerIn, nullptr);
+  ASSERT_EQ(graph->ConnectDirect(pinOf(*wav, 1), writerIn, nullptr), S_OK);
+  ASSERT_EQ(graph->Run(), S_OK);
+  // Let some blocks arrive; what is checked is the file, not how long this took.
+  for (int i = 0; i < 300 && QFileInfo(path).size() < 46 + 10 * 3528; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(graph->Stop(), S_OK);
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  ASSERT_GT(bytes.size(), 46);
+  const uint32_t data = le32(bytes, 42);
+  EXPECT_EQ(data, static_cast<uint32_t>(bytes.size() - 46));
+  EXPECT_EQ(le32(bytes, 4), static_cast<uint32_t>(bytes.size() - 8));
+  const auto probed = vistrel::testing::probeMedia(path);
+  ASSERT_TRUE(probed.opened);
+  ASSERT_EQ(probed.streams.size(), 1u);
+  EXPECT_EQ(probed.streams[0].type, AVMEDIA_TYPE_AUDIO);
+  EXPECT_EQ(probed.streams[0].codec, AV_CODEC_ID_PCM_S16LE);
+  EXPECT_EQ(probed.streams[0].sampleRate, 44100);
+  EXPECT_EQ(probed.streams[0].bytes, static_cast<int64_t>(data));
+  EXPECT_NEAR(probed.durationSeconds, data / (44100.0 * 4), 0.01);
 }
 
 // --- Registration ---
