@@ -3404,18 +3404,24 @@ Routine* Compiler::hostRoutine(const QString& decl, NativeFn fn) {
 
 void Compiler::hostType(const QString& name, const QString& def) {
   std::unique_ptr<Lexer> saved = std::move(lex_);
-  lex_ = std::make_unique<Lexer>(name + QStringLiteral(" = ") + def, Lexer::Options{});
+  // The final ";" is optional in a host definition.
+  const QString text = def.trimmed().endsWith(u';') ? def : def + u';';
+  lex_ = std::make_unique<Lexer>(name + QStringLiteral(" = ") + text, Lexer::Options{});
   struct Back {
     Compiler& c;
     std::unique_ptr<Lexer>& saved;
     ~Back() { c.lex_ = std::move(saved); }
   } back{*this, saved};
   advance();
-  parseTypes();
-  if (tok_.kind != Tok::Eof) {
-    // The final ";" is optional in a host definition.
-    expected("end of definition");
-  }
+  const Token n = ident();
+  expectSym("=");
+  Type* t = parseType(n.text);
+  Symbol s;
+  s.k = Symbol::TypeName;
+  s.type = t;
+  declare(n, n.text, s);
+  expectSym(";");
+  if (tok_.kind != Tok::Eof) expected("end of definition");
 }
 
 void Compiler::hostConstant(const QString& name, const QString& typeName, const QVariant& value) {

@@ -61,6 +61,7 @@ Token Lexer::next() {
 Token Lexer::lex() {
   for (;;) {
     Source& s = sources_.back();
+    const size_t depth = sources_.size();
     if (!skipSpaceAndComments(s)) {
       if (sources_.size() > 1) {
         sources_.pop_back();
@@ -74,9 +75,9 @@ Token Lexer::lex() {
       t.file = s.file;
       return t;
     }
-    // A directive may have changed the source stack.
+    // An include starts a new source, which may itself begin with comments.
+    if (sources_.size() != depth) continue;
     Source& cur = sources_.back();
-    if (cur.pos >= cur.text.size()) continue;
     Token t = lexOne(cur);
     if (active()) return t;
   }

@@ -5,6 +5,11 @@
 
 #include "script/ScriptEngine.h"
 
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace vistrel::script::testing {
 
 struct ScriptRun {
