@@ -1,7 +1,8 @@
 #pragma once
 // A media type: major type, subtype, format type and a format block held by value (copies are
-// deep). A type whose format type is GUID_NULL (or whose major type or subtype is) is partial:
-// its empty fields act as wildcards when it is matched against a complete type.
+// deep). A type whose major type or format type is GUID_NULL is partial: its empty fields
+// (subtype included) act as wildcards when it is matched against a complete type. A complete
+// type may have a null subtype (byte streams of no particular kind).
 
 #include <cstdint>
 #include <cstring>
@@ -40,7 +41,7 @@ class MediaType {
   // Equality: same major type, subtype and format type, same format size and bytes.
   friend bool operator==(const MediaType& a, const MediaType& b);
 
-  bool isPartial() const { return majortype.isNull() || subtype.isNull() || formattype.isNull(); }
+  bool isPartial() const { return majortype.isNull() || formattype.isNull(); }
   // True when this complete type is compatible with `pattern`, whose null fields match anything
   // (a pattern with a format type and a block must match it exactly).
   bool matches(const MediaType& pattern) const;

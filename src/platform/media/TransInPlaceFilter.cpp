@@ -1,5 +1,6 @@
 #include "platform/media/TransInPlaceFilter.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vistrel::platform::media {
@@ -58,7 +59,7 @@ class InPlaceOutput : public BaseOutputPin {
     if (input && input->allocator()) input->allocator()->GetProperties(in);
     ALLOCATOR_PROPERTIES want = request;
     want.cBuffers = want.cBuffers > 0 ? want.cBuffers : 2;
-    int32_t size = in.cbBuffer > 0 ? in.cbBuffer : static_cast<int32_t>(currentMediaType().lSampleSize);
+    const int32_t size = std::max(in.cbBuffer, static_cast<int32_t>(currentMediaType().lSampleSize));
     if (want.cbBuffer < size) want.cbBuffer = size;
     if (want.cbBuffer <= 0) want.cbBuffer = 1;
     if (!owner_->modifiesData()) want = ALLOCATOR_PROPERTIES{1, 1, 1, 0};
@@ -88,8 +89,8 @@ HRESULT TransInPlaceFilter::Receive(const std::shared_ptr<MediaSample>& in) {
     // Another branch sees this buffer: modify a private copy instead.
     std::shared_ptr<MediaSample> copy;
     HRESULT hr = outputPin()->GetDeliveryBuffer(copy);
-    if (FAILED(hr)) copy = MediaSample::create(in->GetSize());
-    if (copy->GetSize() < in->GetActualDataLength()) return VFW_E_BUFFER_OVERFLOW;
+    if (FAILED(hr) || copy->GetSize() < in->GetActualDataLength())
+      copy = MediaSample::create(in->GetActualDataLength());
     std::memcpy(copy->data(), in->data(), static_cast<size_t>(in->GetActualDataLength()));
     copy->copyPropertiesFrom(*in);
     sample = std::move(copy);

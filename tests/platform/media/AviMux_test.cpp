@@ -1,0 +1,132 @@
+#include "platform/media/filters/AviMux.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/media/FilterGraph.h"
+#include "platform/media/IFileSinkFilter.h"
+#include "platform/media/TestFilters.h"
+#include "platform/media/filters/FileWriter.h"
+#include "support/MediaProbe.h"
+#include "support/TempRoot.h"
+
+using namespace vistrel::platform::media;
+using vistrel::testing::PushSource;
+
+namespace {
+
+std::vector<std::shared_ptr<IPin>> pinsOf(const std::shared_ptr<IBaseFilter>& f) {
+  std::shared_ptr<IEnumPins> e;
+  f->EnumPins(e);
+  return e->all();
+}
+
+constexpr int kWidth = 64, kHeight = 48, kFrame = kWidth * kHeight * 3;
+
+struct MuxGraph {
+  std::shared_ptr<FilterGraph> graph = FilterGraph::create();
+  std::shared_ptr<PushSource> video = std::make_shared<PushSource>(
+      std::vector<MediaType>{MediaType::rgb24(kWidth, kHeight, UNITS / 25)}, kFrame);
+  std::shared_ptr<PushSource> audio =
+      std::make_shared<PushSource>(std::vector<MediaType>{MediaType::pcm(48000, 2, 16)}, 1920 * 4);
+  std::shared_ptr<IBaseFilter> mux = AviMux::create();
+  std::shared_ptr<IBaseFilter> writer = FileWriter::create();
+
+  explicit MuxGraph(const QString& path) {
+    interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
+    for (auto [f, n] : {std::pair{std::static_pointer_cast<IBaseFilter>(video), "video"},
+                        std::pair{std::static_pointer_cast<IBaseFilter>(audio), "audio"},
+                        std::pair{mux, "mux"}, std::pair{writer, "writer"}})
+      graph->AddFilter(f, QString::fromLatin1(n));
+  }
+};
+
+TEST(AviMux, TheOutputComesFirstAndAFreeInputIsAlwaysLast) {
+  vistrel::testing::TempRoot root;
+  MuxGraph g(root.file(QStringLiteral("pins.avi")));
+  auto pins = pinsOf(g.mux);
+  ASSERT_EQ(pins.size(), 2u);
+  PIN_DIRECTION dir;
+  pins[0]->QueryDirection(dir);
+  EXPECT_EQ(dir, PINDIR_OUTPUT);
+  ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pins[1], nullptr), S_OK);
+  pins = pinsOf(g.mux);
+  ASSERT_EQ(pins.size(), 3u);
+  ASSERT_EQ(g.graph->ConnectDirect(g.audio->outPin(), pins[2], nullptr), S_OK);
+  EXPECT_EQ(pinsOf(g.mux).size(), 4u);
+  // Disconnecting the video input removes it; the audio input keeps its identity.
+  const auto audioInput = pins[2];
+  g.graph->Disconnect(g.video->outPin());
+  g.graph->Disconnect(pins[1]);
+  pins = pinsOf(g.mux);
+  ASSERT_EQ(pins.size(), 3u);
+  EXPECT_EQ(pins[1], audioInput);
+  // A type the mux cannot store is refused.
+  auto stream =
+      std::make_shared<PushSource>(std::vector<MediaType>{MediaType(MEDIATYPE_Stream, MEDIASUBTYPE_Avi)});
+  g.graph->AddFilter(stream, QStringLiteral("stream"));
+  EXPECT_NE(g.graph->ConnectDirect(stream->outPin(), pins[2], nullptr), S_OK);
+}
+
+TEST(AviMux, ACaptureGraphWritesAFileThatPlaysWithItsDroppedFramesFilled) {
+  vistrel::testing::TempRoot root;
+  const QString path = root.file(QStringLiteral("capture.avi"));
+  MuxGraph g(path);
+  ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pinsOf(g.mux)[1], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(g.audio->outPin(), pinsOf(g.mux)[2], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(pinsOf(g.mux)[0], pinsOf(g.writer)[0], nullptr), S_OK);
+  ASSERT_EQ(g.graph->Run(), S_OK);
+  const std::vector<uint8_t> frame(kFrame, 0x80), sound(1920 * 4, 0);
+  for (int i = 0; i < 50; ++i) {
+    if (i < 20 || i > 22) {  // frames 20 to 22 are lost upstream
+      ASSERT_EQ(g.video->push(frame, i * (UNITS / 25)), S_OK);
+    }
+    ASSERT_EQ(g.audio->push(sound, i * (UNITS / 25)), S_OK);
+  }
+  ASSERT_EQ(g.graph->Stop(), S_OK);
+  const auto probed = vistrel::testing::probeMedia(path);
+  ASSERT_TRUE(probed.opened);
+  ASSERT_EQ(probed.streams.size(), 2u);
+  EXPECT_EQ(probed.streams[0].type, AVMEDIA_TYPE_VIDEO);
+  EXPECT_EQ(probed.streams[0].width, kWidth);
+  EXPECT_EQ(probed.streams[0].bytes, 47 * kFrame);
+  EXPECT_NEAR(probed.streams[0].durationSeconds, 2.0, 0.001);  // 50 frames: the gap is kept
+  EXPECT_EQ(probed.streams[1].codec, AV_CODEC_ID_PCM_S16LE);
+  EXPECT_EQ(probed.streams[1].bytes, 50 * 1920 * 4);
+  EXPECT_NEAR(probed.durationSeconds, 2.0, 0.05);
+}
+
+TEST(AviMux, InterleavingSettingsAreKept) {
+  auto mux = std::make_shared<AviMux>();
+  InterleavingMode mode;
+  EXPECT_EQ(mux->put_Mode(INTERLEAVE_NONE), S_OK);
+  mux->get_Mode(&mode);
+  EXPECT_EQ(mode, INTERLEAVE_NONE);
+  EXPECT_EQ(mux->put_Mode(static_cast<InterleavingMode>(9)), E_INVALIDARG);
+  EXPECT_EQ(mux->get_Mode(nullptr), E_POINTER);
+}
+
+TEST(AviMux, StreamFormatsFollowTheInputTypes) {
+  const auto video = AviMux::streamFormatFor(MediaType::rgb24(720, 576, 400000));
+  ASSERT_TRUE(video);
+  EXPECT_EQ(video->scale, 1u);
+  EXPECT_EQ(video->rate, 25u);
+  EXPECT_EQ(video->strf.size(), 40);
+  const auto ntsc = AviMux::streamFormatFor(MediaType::rgb24(720, 480, 333667));
+  EXPECT_EQ(double(ntsc->rate) / ntsc->scale, 10000000.0 / 333667);
+  const auto sound = AviMux::streamFormatFor(MediaType::pcm(44100, 2, 16));
+  ASSERT_TRUE(sound);
+  EXPECT_EQ(sound->strf.size(), 18);
+  EXPECT_EQ(sound->rate, 176400u);
+  MediaType dv(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, FORMAT_DvInfo);
+  dv.format.assign(32, 0);
+  const auto iavs = AviMux::streamFormatFor(dv);
+  ASSERT_TRUE(iavs);
+  EXPECT_EQ(iavs->kind, vistrel::platform::media::avi::StreamKind::InterleavedDv);
+  EXPECT_EQ(iavs->strf.size(), 32);
+  MediaType shortBlock = MediaType::rgb24(8, 8, 400000);
+  shortBlock.format.resize(20);
+  EXPECT_FALSE(AviMux::streamFormatFor(shortBlock));
+  EXPECT_FALSE(AviMux::streamFormatFor(MediaType(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx)));
+}
+
+}  // namespace
