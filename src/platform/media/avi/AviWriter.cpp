@@ -1,12 +1,6 @@
 #include "platform/media/avi/AviWriter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QFile>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 namespace vistrel::platform::media::avi {
 namespace {
@@ -33,7 +27,7 @@ uint32_t indexIdFor(int index) {
 }  // namespace
 
 AviWriter::~AviWriter() {
-  if (fd_ >= 0) close();
+  if (sink_) close();
 }
 
 int AviWriter::addStream(const StreamFormat& format) {
@@ -51,37 +45,18 @@ void AviWriter::fail(const QString& why) {
 
 bool AviWriter::put(const void* data, size_t size) {
   if (failed_) return false;
-  const char* p = static_cast<const char*>(data);
-  size_t left = size;
-  while (left > 0) {
-    const ssize_t n = ::write(fd_, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      fail(QString::fromLocal8Bit(std::strerror(errno)));
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-    position_ += static_cast<uint64_t>(n);
+  if (!sink_->writeAt(position_, data, size)) {
+    fail(sink_->errorText());
+    return false;
   }
+  position_ += size;
   return true;
 }
 
 bool AviWriter::putAt(uint64_t offset, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
-  size_t left = size;
-  while (left > 0) {
-    const ssize_t n = ::pwrite(fd_, p, left, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      fail(QString::fromLocal8Bit(std::strerror(errno)));
-      return false;
-    }
-    p += n;
-    offset += static_cast<uint64_t>(n);
-    left -= static_cast<size_t>(n);
-  }
-  return true;
+  if (sink_->writeAt(offset, data, size)) return true;
+  fail(sink_->errorText());
+  return false;
 }
 
 bool AviWriter::put32(uint32_t v) {
@@ -103,22 +78,29 @@ bool AviWriter::putAt32(uint64_t offset, uint32_t v) {
 }
 
 bool AviWriter::open(const QString& path, uint64_t riffLimit) {
-  if (fd_ >= 0) close();
+  if (sink_) close();
+  QString why;
+  auto sink = openFileSink(path, &why);
+  if (!sink) {
+    error_ = why;
+    return false;
+  }
+  return open(std::move(sink), riffLimit);
+}
+
+bool AviWriter::open(std::unique_ptr<ByteSink> sink, uint64_t riffLimit) {
+  if (sink_) close();
   failed_ = false;
   error_.clear();
   position_ = 0;
   riffs_.clear();
   idx1_.clear();
   riffLimit_ = std::max<uint64_t>(riffLimit, 1 << 16);
-  if (streams_.empty() || streams_.size() > 99) {
+  if (streams_.empty() || streams_.size() > 99 || !sink) {
     error_ = QStringLiteral("an AVI file needs 1 to 99 streams");
     return false;
   }
-  fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) {
-    error_ = QString::fromLocal8Bit(std::strerror(errno));
-    return false;
-  }
+  sink_ = std::move(sink);
   for (Stream& s : streams_) {
     s.totalChunks = s.totalBytes = s.firstRiffChunks = 0;
     s.maxChunk = 0;
@@ -126,8 +108,7 @@ bool AviWriter::open(const QString& path, uint64_t riffLimit) {
     s.superEntries.clear();
   }
   if (!writeHeaders() || !startRiff(true)) {
-    ::close(fd_);
-    fd_ = -1;
+    sink_.reset();
     return false;
   }
   return true;
@@ -187,7 +168,7 @@ bool AviWriter::startRiff(bool first) {
 }
 
 bool AviWriter::writeChunk(int stream, const char* data, uint32_t size, bool keyFrame) {
-  if (fd_ < 0 || failed_ || stream < 0 || static_cast<size_t>(stream) >= streams_.size()) return false;
+  if (!sink_ || failed_ || stream < 0 || static_cast<size_t>(stream) >= streams_.size()) return false;
   Stream& s = streams_[static_cast<size_t>(stream)];
   // A new RIFF when this chunk and the indexes would take the current one past its limit.
   uint64_t pending = 0;
@@ -313,22 +294,21 @@ bool AviWriter::patchHeaders() {
 }
 
 bool AviWriter::close() {
-  if (fd_ < 0) return false;
+  if (!sink_) return false;
   // After a write failure the headers are still patched in place (no extra space needed), so
   // the data that reached the disk stays readable.
   const bool wasFailed = failed_;
   failed_ = false;
-  if (!wasFailed)
+  if (!wasFailed) {
     finishRiff();
-  else {
+  } else {
     const Riff& riff = riffs_.back();
     putAt32(riff.moviOffset + 4, static_cast<uint32_t>(position_ - riff.moviOffset - 8));
     putAt32(riff.offset + 4, static_cast<uint32_t>(position_ - riff.offset - 8));
   }
   patchHeaders();
-  const bool ok = !wasFailed && !failed_ && ::fsync(fd_) == 0;
-  ::close(fd_);
-  fd_ = -1;
+  const bool ok = !wasFailed && !failed_ && sink_->flush();
+  sink_.reset();
   failed_ = failed_ || wasFailed;
   return ok;
 }

@@ -11,7 +11,10 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "platform/media/avi/ByteSink.h"
 
 namespace vistrel::platform::media::avi {
 
@@ -49,13 +52,15 @@ class AviWriter {
   int addStream(const StreamFormat& format);
   // Creates (truncates) the file and writes provisional headers. False with errorText() set.
   bool open(const QString& path, uint64_t riffLimit = kRiffLimit);
+  // The same into any sink (a downstream file writer's stream).
+  bool open(std::unique_ptr<ByteSink> sink, uint64_t riffLimit = kRiffLimit);
   // Appends one chunk. False when the file could not be written (disk full, I/O error): the
   // writer then refuses further chunks, and close() still leaves a readable file.
   bool writeChunk(int stream, const char* data, uint32_t size, bool keyFrame = true);
-  // Writes the indexes and final headers and closes the file; true when all went to disk.
+  // Writes the indexes and final headers and releases the sink; true when all went to disk.
   bool close();
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return sink_ != nullptr; }
   bool failed() const { return failed_; }
   const QString& errorText() const { return error_; }
   uint64_t bytesWritten() const { return position_; }
@@ -109,7 +114,7 @@ class AviWriter {
   std::vector<Stream> streams_;
   std::vector<Riff> riffs_;
   std::vector<Idx1Entry> idx1_;
-  int fd_ = -1;
+  std::unique_ptr<ByteSink> sink_;
   uint64_t position_ = 0;
   uint64_t riffLimit_ = kRiffLimit;
   uint64_t avihDataOffset_ = 0, dmlhDataOffset_ = 0;
