@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <optional>
 
@@ -59,29 +62,40 @@ TSavePrefsForm::TSavePrefsForm(QWidget* parent) : QDialog(parent) {
 }
 
 void TSavePrefsForm::FormCreate() {
-  const auto line = [](const char* text, bool italic) {
-    const QString escaped = QString::fromUtf8(text).toHtmlEscaped();
-    return QStringLiteral("<p style=\"margin:0\">") +
-           (italic ? QStringLiteral("<i>") + escaped + QStringLiteral("</i>") : escaped) +
-           QStringLiteral("</p>");
+  struct Line {
+    const char* text;
+    bool italic;
   };
-  const QString empty = QStringLiteral("<p style=\"margin:0\"><br></p>");
-  QString html = QStringLiteral("<div style=\"font-family:Arial; font-size:10pt\">");
-  html += empty;
-  html +=
-      line("Voulez-vous enregistrer vos préférences pour pouvoir les retrouver au prochain lancement?", true);
-  html += empty;
-  html += line("Cliquez sur votre choix:", true);
-  html += empty;
-  html += line("* soit pour les enregistrer dans le registre (mode normal).", false);
-  html += line("* soit pour les enregistrer dans un fichier ini (mode portable).", false);
-  html += line(
-      "* soit pour ne pas les enregistrer. Dans ce cas, elles seront perdues et les valeurs par défaut "
-      "seront chargées lors du prochain lancement.",
-      false);
-  html += empty;
-  html += QStringLiteral("</div>");
-  LinkEdit1->setHtml(html);
+  const Line lines[] = {
+      {"", false},
+      {"Voulez-vous enregistrer vos préférences pour pouvoir les retrouver au prochain lancement?", true},
+      {"", false},
+      {"Cliquez sur votre choix:", true},
+      {"", false},
+      {"* soit pour les enregistrer dans le registre (mode normal).", false},
+      {"* soit pour les enregistrer dans un fichier ini (mode portable).", false},
+      {"* soit pour ne pas les enregistrer. Dans ce cas, elles seront perdues et les valeurs par défaut "
+       "seront "
+       "chargées lors du prochain lancement.",
+       false},
+      {"", false},  // the final line break
+  };
+  LinkEdit1->clear();
+  QTextCursor cursor(LinkEdit1->document());
+  bool first = true;
+  for (const Line& line : lines) {
+    QTextCharFormat format;
+    format.setFontFamilies({QStringLiteral("Arial")});
+    format.setFontPointSize(10);
+    format.setFontItalic(line.italic);
+    if (first) {
+      cursor.setBlockCharFormat(format);
+    } else {
+      cursor.insertBlock(QTextBlockFormat(), format);
+    }
+    first = false;
+    cursor.insertText(QString::fromUtf8(line.text), format);
+  }
 }
 
 void TSavePrefsForm::choose(TSavePreferences mode) {

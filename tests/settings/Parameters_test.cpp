@@ -53,13 +53,16 @@ class ParameterListTest : public ::testing::Test {
 
   // The hand-written fixture with the root folder filled in, encoded byte by byte.
   QByteArray fixtureBytes(const char* name) const {
-    QFile f(QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(QStringLiteral("fixtures/") + QLatin1String(name)));
+    QFile f(QFileInfo(QString::fromUtf8(__FILE__))
+                .dir()
+                .filePath(QStringLiteral("fixtures/") + QLatin1String(name)));
     EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
     QString text = QString::fromUtf8(f.readAll());
     text.replace(QStringLiteral("@ROOT@"), root_.path());
     QByteArray out("\xFF\xFE", 2);
     for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-      for (QChar c : line + QStringLiteral("\r\n")) out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+      for (QChar c : line + QStringLiteral("\r\n"))
+        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
     }
     return out;
   }
@@ -151,10 +154,10 @@ TEST_P(SavedFileTest, MatchesTheHandWrittenFileByteForByte) {
   EXPECT_TRUE(actual == expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, SavedFileTest,
-                         ::testing::Values(LocaleCase{QLocale(QLocale::German, QLocale::Germany), "saved-comma.ini.txt"},
-                                           LocaleCase{QLocale(QLocale::English, QLocale::UnitedStates),
-                                                      "saved-point.ini.txt"}));
+INSTANTIATE_TEST_SUITE_P(
+    Locales, SavedFileTest,
+    ::testing::Values(LocaleCase{QLocale(QLocale::German, QLocale::Germany), "saved-comma.ini.txt"},
+                      LocaleCase{QLocale(QLocale::English, QLocale::UnitedStates), "saved-point.ini.txt"}));
 
 TEST_F(ParameterListTest, SavedValuesLoadBackInIniMode) {
   writeBytes(QByteArray());
@@ -205,7 +208,8 @@ TEST_F(ParameterListTest, TheParameterSectionFollowsTheComponentsSectionsUntouch
   ASSERT_TRUE(list.SaveAll());
   const QStringList lines = fileLines();
   ASSERT_GT(lines.size(), 6);
-  EXPECT_EQ(lines.mid(0, 6), (QStringList{"[]", "Version=Vistrel de Orbano", "", "[FormSave]", "Left=1", kHeader}));
+  EXPECT_EQ(lines.mid(0, 6),
+            (QStringList{"[]", "Version=Vistrel de Orbano", "", "[FormSave]", "Left=1", kHeader}));
   EXPECT_EQ(lines[6], QStringLiteral("Signature=") + kSignature);
 }
 
@@ -239,9 +243,10 @@ TEST_P(StoredValueTest, Loads) {
 INSTANTIATE_TEST_SUITE_P(
     Table, StoredValueTest,
     ::testing::Values(
-        StoredCase{"an empty string loads as its default", "Sound Card Entry=", "Sound Card Entry", "Line In"},
-        StoredCase{"the marker loads as the default", QStringLiteral("Video Racine=#@vide\u00A7#"), "Video Racine",
-                   "Video"},
+        StoredCase{"an empty string loads as its default", "Sound Card Entry=", "Sound Card Entry",
+                   "Line In"},
+        StoredCase{"the marker loads as the default", QStringLiteral("Video Racine=#@vide\u00A7#"),
+                   "Video Racine", "Video"},
         StoredCase{"an enumerated 300 loads as 44", "Capture Format=300", "Capture Format", "44"},
         StoredCase{"an enumerated -1 loads as 255", "Panneau actif=-1", "Panneau actif", "255"},
         StoredCase{"an empty boolean loads as true", "Fullscreen On=", "Fullscreen On", "1"},
@@ -302,7 +307,8 @@ TEST_P(DecideStoreModeTest, Decides) {
     exe.replace(QStringLiteral("@EXE@"), platform::programFile());
     exe.replace(QStringLiteral("@UPPER@"), platform::programFile().toUpper());
     ASSERT_TRUE(reg::createKey(reg::Hive::CurrentUser, kStorePath));
-    ASSERT_TRUE(reg::setValue(reg::Hive::CurrentUser, kStorePath, QStringLiteral("ExeName"), reg::stringValue(exe)));
+    ASSERT_TRUE(
+        reg::setValue(reg::Hive::CurrentUser, kStorePath, QStringLiteral("ExeName"), reg::stringValue(exe)));
   }
   EXPECT_EQ(DecideStoreMode(), c.expected) << c.name;
 }
@@ -314,7 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"ini file wins over the registry", true, QStringLiteral("@EXE@"), spPortable},
                       ModeCase{"registry of this program", false, QStringLiteral("@EXE@"), spRegistre},
                       ModeCase{"case does not count", false, QStringLiteral("@UPPER@"), spRegistre},
-                      ModeCase{"saved by a copy elsewhere", false, QStringLiteral("/elsewhere/vistrel"), spNone},
+                      ModeCase{"saved by a copy elsewhere", false, QStringLiteral("/elsewhere/vistrel"),
+                               spNone},
                       ModeCase{"empty ExeName", false, QString(), spNone}));
 
 struct RebaseCase {
@@ -328,25 +335,27 @@ class RebaseFolderTest : public ::testing::TestWithParam<RebaseCase> {};
 
 TEST_P(RebaseFolderTest, Rebases) {
   const RebaseCase& c = GetParam();
-  EXPECT_EQ(RebaseFolder(QString::fromUtf8(c.value), QString::fromUtf8(c.prefix), QString::fromUtf8(c.current)),
-            QString::fromUtf8(c.expected));
+  EXPECT_EQ(
+      RebaseFolder(QString::fromUtf8(c.value), QString::fromUtf8(c.prefix), QString::fromUtf8(c.current)),
+      QString::fromUtf8(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RebaseFolderTest,
-    ::testing::Values(RebaseCase{"/media/a/Vistrel/Videos/", "/media/a/Vistrel/", "/media/b/V/", "/media/b/V/Videos/"},
-                      RebaseCase{"/media/a/Vistrel/kronel/Kronel", "/media/a/Vistrel/", "/media/b/V/",
-                                 "/media/b/V/kronel/Kronel"},
-                      RebaseCase{"/MEDIA/A/vistrel/Videos/", "/media/a/Vistrel/", "/media/b/V/", "/media/b/V/Videos/"},
-                      RebaseCase{"/media/a/Vistrel/", "/media/a/Vistrel", "/media/b/V/", "/media/b/V/"},
-                      RebaseCase{"/media/a/Vistrel2/Videos/", "/media/a/Vistrel/", "/media/b/V/",
-                                 "/media/a/Vistrel2/Videos/"},
-                      RebaseCase{"/home/u/Videos/", "/media/a/Vistrel/", "/media/b/V/", "/home/u/Videos/"},
-                      RebaseCase{"/media/a/Vistrel/Videos/", "", "/media/b/V/", "/media/a/Vistrel/Videos/"},
-                      RebaseCase{"", "/media/a/", "/media/b/", ""},
-                      RebaseCase{"/media/a/Videos/", "/media/a/", "", "/media/a/Videos/"},
-                      // A file directly in the prefix: its folder part is the prefix itself.
-                      RebaseCase{"/media/a/Kronel", "/media/a/", "/media/b/", "/media/b/Kronel"}));
+    ::testing::Values(
+        RebaseCase{"/media/a/Vistrel/Videos/", "/media/a/Vistrel/", "/media/b/V/", "/media/b/V/Videos/"},
+        RebaseCase{"/media/a/Vistrel/kronel/Kronel", "/media/a/Vistrel/", "/media/b/V/",
+                   "/media/b/V/kronel/Kronel"},
+        RebaseCase{"/MEDIA/A/vistrel/Videos/", "/media/a/Vistrel/", "/media/b/V/", "/media/b/V/Videos/"},
+        RebaseCase{"/media/a/Vistrel/", "/media/a/Vistrel", "/media/b/V/", "/media/b/V/"},
+        RebaseCase{"/media/a/Vistrel2/Videos/", "/media/a/Vistrel/", "/media/b/V/",
+                   "/media/a/Vistrel2/Videos/"},
+        RebaseCase{"/home/u/Videos/", "/media/a/Vistrel/", "/media/b/V/", "/home/u/Videos/"},
+        RebaseCase{"/media/a/Vistrel/Videos/", "", "/media/b/V/", "/media/a/Vistrel/Videos/"},
+        RebaseCase{"", "/media/a/", "/media/b/", ""},
+        RebaseCase{"/media/a/Videos/", "/media/a/", "", "/media/a/Videos/"},
+        // A file directly in the prefix: its folder part is the prefix itself.
+        RebaseCase{"/media/a/Kronel", "/media/a/", "/media/b/", "/media/b/Kronel"}));
 
 TEST_F(ParameterListTest, APortableCopyMovedElsewhereFindsItsFolders) {
   const QString old = QStringLiteral("/media/oldstick/Vistrel/");
@@ -426,17 +435,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DamagedCase{"lone mark", QByteArray("\xFF\xFE", 2), 5000},
         DamagedCase{"truncated in a character",
-                    utf16le(QStringLiteral("[\\Software\\Orbano\\Vistrel]\r\nVolume=12\r\nNotif")).chopped(1), 12},
+                    utf16le(QStringLiteral("[\\Software\\Orbano\\Vistrel]\r\nVolume=12\r\nNotif")).chopped(1),
+                    12},
         DamagedCase{"truncated in the header", utf16le(QStringLiteral("[\\Software\\Orb")), 5000},
-        DamagedCase{"odd bytes", QByteArray("\x01\x02\xFF\x80\x00\x1B\r[\\Software\\Orbano\\Vistrel]\nVolume=13\n\xFE", 48),
-                    13},
-        DamagedCase{"lines without =", QByteArray("[\\Software\\Orbano\\Vistrel]\nnonsense\n\nVolume\nVolume=14\n"), 14},
-        DamagedCase{"duplicate sections and keys",
-                    QByteArray("[\\Software\\Orbano\\Vistrel]\nVolume=15\nVolume=16\n[]\n[\\Software\\Orbano\\Vistrel]\n"
-                               "Volume=17\n"),
-                    15},
+        DamagedCase{
+            "odd bytes",
+            QByteArray("\x01\x02\xFF\x80\x00\x1B\r[\\Software\\Orbano\\Vistrel]\nVolume=13\n\xFE", 48), 13},
+        DamagedCase{"lines without =",
+                    QByteArray("[\\Software\\Orbano\\Vistrel]\nnonsense\n\nVolume\nVolume=14\n"), 14},
+        DamagedCase{
+            "duplicate sections and keys",
+            QByteArray(
+                "[\\Software\\Orbano\\Vistrel]\nVolume=15\nVolume=16\n[]\n[\\Software\\Orbano\\Vistrel]\n"
+                "Volume=17\n"),
+            15},
         DamagedCase{"big-endian file", QByteArray("\xFE\xFF\0[\0]\0\n\0V\0o\0l\0u\0m\0e\0=\0\x31", 24), 5000},
-        DamagedCase{"UTF-8 with mark", QByteArray("\xEF\xBB\xBF[\\Software\\Orbano\\Vistrel]\r\nVolume=18\r\n"), 18}));
+        DamagedCase{"UTF-8 with mark",
+                    QByteArray("\xEF\xBB\xBF[\\Software\\Orbano\\Vistrel]\r\nVolume=18\r\n"), 18}));
 
 TEST_F(ParameterListTest, FiftyMegabytesOfGarbageLoadAndAreRewritten) {
   QByteArray garbage(50 * 1024 * 1024, Qt::Uninitialized);
