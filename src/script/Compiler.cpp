@@ -15,8 +15,9 @@ namespace vistrel::script {
 
 namespace {
 
-constexpr int kMaxNesting = 200;     // syntactic nesting: parentheses, statements, types
-constexpr int kMaxExprDepth = 2000;  // depth of one compiled expression
+constexpr int kMaxNesting = 200;       // syntactic nesting: parentheses, statements, types
+constexpr int kMaxExprDepth = 2000;    // depth of one compiled expression
+constexpr size_t kMaxNodes = 4000000;  // about 300 MB of compiled code
 
 const char* const kReserved[] = {"and",         "array",     "begin",
                                  "case",        "const",     "div",
@@ -339,6 +340,8 @@ class Compiler {
   // ---- infrastructure
   template <class B, class R, class F>
   B* node(F f) {
+    // Bounds the memory a huge program can take while it is compiled.
+    if (prog_->nodes.size() >= kMaxNodes) error(tok_, QStringLiteral("Program too large"));
     auto* n = new Lambda<B, R, F>(std::move(f));
     prog_->nodes.emplace_back(n);
     return n;
@@ -816,16 +819,23 @@ Expr Compiler::varExpr(const Symbol& s) {
     e.readOnly = s.readOnly;
     return e;
   }
-  Expr e = fromCell(cell, s.type);
+  // Plain locals and globals of scalar types are read straight from their cell.
+  Expr e;
+  const Cat cat = catOf(s.type);
+  const bool local = lev == cur && lev != 0;
+  if ((lev == 0 || local) && (cat == Cat::Ord || cat == Cat::Real)) {
+    e.type = s.type;
+    e.ref = cell;
+    if (lev == 0 && cat == Cat::Ord) e.i = I([k](Ctx& c) { return c.globals[k].i; });
+    if (local && cat == Cat::Ord) e.i = I([k](Ctx& c) { return c.frame->cells[k].i; });
+    if (lev == 0 && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.globals[k].f; });
+    if (local && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.frame->cells[k].f; });
+  } else {
+    e = fromCell(cell, s.type);
+  }
   e.readOnly = s.readOnly;
   e.slot = k;
   e.slotLevel = lev == 0 ? 0 : (lev == cur ? cur : -1);
-  // Fast reads of plain locals and globals.
-  const Cat cat = catOf(s.type);
-  if (lev == 0 && cat == Cat::Ord) e.i = I([k](Ctx& c) { return c.globals[k].i; });
-  if (lev == cur && lev != 0 && cat == Cat::Ord) e.i = I([k](Ctx& c) { return c.frame->cells[k].i; });
-  if (lev == 0 && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.globals[k].f; });
-  if (lev == cur && lev != 0 && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.frame->cells[k].f; });
   return e;
 }
 
