@@ -1,5 +1,6 @@
 // The system filters the mapper knows from the start.
 #include "platform/media/FilterMapper.h"
+#include "platform/media/filters/ColorSpaceConverter.h"
 #include "platform/media/filters/FileWriter.h"
 #include "platform/media/filters/InfTee.h"
 #include "platform/media/filters/NullRenderer.h"
@@ -27,6 +28,17 @@ void registerSystemFilters(FilterMapper& mapper) {
                          CLSID_LegacyAmFilterCategory,
                          {{PINDIR_INPUT, false, {any}, GUID_NULL}, {PINDIR_OUTPUT, false, {any}, GUID_NULL}},
                          &SampleGrabber::create});
+  std::vector<RegPinType> capture;
+  for (const GUID& sub : {MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32, MEDIASUBTYPE_YUY2, MEDIASUBTYPE_UYVY,
+                          MEDIASUBTYPE_I420, MEDIASUBTYPE_YV12, MEDIASUBTYPE_NV12, MEDIASUBTYPE_MJPG})
+    capture.push_back({MEDIATYPE_Video, sub});
+  mapper.RegisterFilter({CLSID_Colour,
+                         QStringLiteral("Color Space Converter"),
+                         MERIT_UNLIKELY,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT, false, capture, GUID_NULL},
+                          {PINDIR_OUTPUT, false, {{MEDIATYPE_Video, MEDIASUBTYPE_RGB24}}, GUID_NULL}},
+                         &ColorSpaceConverter::create});
   mapper.RegisterFilter({CLSID_FileWriter,
                          QStringLiteral("File writer"),
                          MERIT_DO_NOT_USE,

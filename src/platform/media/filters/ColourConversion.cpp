@@ -1,0 +1,174 @@
+#include "platform/media/filters/ColourConversion.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include "platform/media/MediaGuids.h"
+#include "platform/media/VideoInfoHeader.h"
+
+namespace vistrel::platform::media {
+
+struct ColourConversion::Impl {
+  GUID subtype;
+  int width = 0, height = 0;  // height as given (sign = orientation for RGB)
+  AVPixelFormat format = AV_PIX_FMT_NONE;
+  SwsContext* sws = nullptr;
+  AVPixelFormat swsFormat = AV_PIX_FMT_NONE;
+  AVCodecContext* decoder = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+
+  ~Impl() { reset(); }
+  void reset() {
+    sws_freeContext(sws);
+    sws = nullptr;
+    swsFormat = AV_PIX_FMT_NONE;
+    avcodec_free_context(&decoder);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+  }
+  int absHeight() const { return height < 0 ? -height : height; }
+
+  bool ensureScaler(AVPixelFormat from) {
+    if (sws && swsFormat == from) return true;
+    sws_freeContext(sws);
+    sws = sws_getContext(width, absHeight(), from, width, absHeight(), AV_PIX_FMT_BGR24, SWS_BILINEAR,
+                         nullptr, nullptr, nullptr);
+    swsFormat = sws ? from : AV_PIX_FMT_NONE;
+    return sws != nullptr;
+  }
+
+  // Output planes: the last DIB row first, with a negative stride, gives a bottom-up picture.
+  void outputPlanes(uint8_t* out, uint8_t* dst[4], int dstStride[4]) const {
+    const int stride = static_cast<int>(dibRowBytes(width, 24));
+    dst[0] = out + static_cast<size_t>(absHeight() - 1) * static_cast<size_t>(stride);
+    dstStride[0] = -stride;
+    dst[1] = dst[2] = dst[3] = nullptr;
+    dstStride[1] = dstStride[2] = dstStride[3] = 0;
+  }
+};
+
+ColourConversion::ColourConversion() : d_(std::make_unique<Impl>()) {}
+ColourConversion::~ColourConversion() = default;
+
+namespace {
+AVPixelFormat pixelFormat(const GUID& subtype, int bitCount) {
+  if (subtype == MEDIASUBTYPE_RGB24 && bitCount == 24) return AV_PIX_FMT_BGR24;
+  if (subtype == MEDIASUBTYPE_RGB32 && bitCount == 32) return AV_PIX_FMT_BGR0;
+  if (subtype == MEDIASUBTYPE_YUY2) return AV_PIX_FMT_YUYV422;
+  if (subtype == MEDIASUBTYPE_UYVY) return AV_PIX_FMT_UYVY422;
+  if (subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_YV12) return AV_PIX_FMT_YUV420P;
+  if (subtype == MEDIASUBTYPE_NV12) return AV_PIX_FMT_NV12;
+  return AV_PIX_FMT_NONE;
+}
+}  // namespace
+
+bool ColourConversion::supports(const GUID& subtype, int bitCount) {
+  return subtype == MEDIASUBTYPE_MJPG || pixelFormat(subtype, bitCount) != AV_PIX_FMT_NONE;
+}
+
+bool ColourConversion::configure(const GUID& subtype, int bitCount, int width, int height) {
+  d_->reset();
+  if (width <= 0 || height == 0 || width > 16384 || height > 16384 || height < -16384) return false;
+  d_->subtype = subtype;
+  d_->width = width;
+  d_->height = height;
+  const bool planar =
+      subtype == MEDIASUBTYPE_I420 || subtype == MEDIASUBTYPE_YV12 || subtype == MEDIASUBTYPE_NV12;
+  if ((planar || subtype == MEDIASUBTYPE_YUY2 || subtype == MEDIASUBTYPE_UYVY) &&
+      (width % 2 || (planar && d_->absHeight() % 2)))
+    return false;
+  if (subtype == MEDIASUBTYPE_MJPG) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
+    if (!codec) return false;
+    d_->decoder = avcodec_alloc_context3(codec);
+    d_->packet = av_packet_alloc();
+    d_->frame = av_frame_alloc();
+    if (!d_->decoder || !d_->packet || !d_->frame || avcodec_open2(d_->decoder, codec, nullptr) < 0) {
+      d_->reset();
+      return false;
+    }
+    return true;
+  }
+  d_->format = pixelFormat(subtype, bitCount);
+  return d_->format != AV_PIX_FMT_NONE && d_->ensureScaler(d_->format);
+}
+
+size_t ColourConversion::inputSize() const {
+  const size_t w = static_cast<size_t>(d_->width), h = static_cast<size_t>(d_->absHeight());
+  switch (d_->format) {
+    case AV_PIX_FMT_BGR24: return dibRowBytes(d_->width, 24) * h;
+    case AV_PIX_FMT_BGR0: return w * 4 * h;
+    case AV_PIX_FMT_YUYV422:
+    case AV_PIX_FMT_UYVY422: return w * 2 * h;
+    case AV_PIX_FMT_YUV420P:
+    case AV_PIX_FMT_NV12: return w * h * 3 / 2;
+    default: return 0;
+  }
+}
+
+size_t ColourConversion::outputSize() const {
+  return dibRowBytes(d_->width, 24) * static_cast<size_t>(d_->absHeight());
+}
+
+bool ColourConversion::convert(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
+  if (!in || !out || outSize < outputSize() || d_->width <= 0) return false;
+  uint8_t* dst[4];
+  int dstStride[4];
+  d_->outputPlanes(out, dst, dstStride);
+  const int w = d_->width, h = d_->absHeight();
+
+  if (d_->decoder) {
+    if (inLength == 0 || inLength > (1u << 28)) return false;
+    d_->packet->data = const_cast<uint8_t*>(in);
+    d_->packet->size = static_cast<int>(inLength);
+    if (avcodec_send_packet(d_->decoder, d_->packet) < 0) return false;
+    if (avcodec_receive_frame(d_->decoder, d_->frame) < 0) return false;
+    bool ok = d_->frame->width == w && d_->frame->height == h &&
+              d_->ensureScaler(static_cast<AVPixelFormat>(d_->frame->format)) &&
+              sws_scale(d_->sws, d_->frame->data, d_->frame->linesize, 0, h, dst, dstStride) == h;
+    av_frame_unref(d_->frame);
+    return ok;
+  }
+
+  if (inLength < inputSize()) return false;
+  const uint8_t* src[4] = {in, nullptr, nullptr, nullptr};
+  int srcStride[4] = {0, 0, 0, 0};
+  const size_t ySize = static_cast<size_t>(w) * static_cast<size_t>(h);
+  switch (d_->format) {
+    case AV_PIX_FMT_BGR24:
+    case AV_PIX_FMT_BGR0: {
+      const int stride = d_->format == AV_PIX_FMT_BGR24 ? static_cast<int>(dibRowBytes(w, 24)) : w * 4;
+      if (d_->height > 0) {  // bottom-up input: walk it from its last stored row
+        src[0] = in + static_cast<size_t>(h - 1) * static_cast<size_t>(stride);
+        srcStride[0] = -stride;
+      } else {
+        srcStride[0] = stride;
+      }
+      break;
+    }
+    case AV_PIX_FMT_YUYV422:
+    case AV_PIX_FMT_UYVY422: srcStride[0] = w * 2; break;
+    case AV_PIX_FMT_YUV420P: {
+      const uint8_t* u = in + ySize;
+      const uint8_t* v = u + ySize / 4;
+      if (d_->subtype == MEDIASUBTYPE_YV12) std::swap(u, v);
+      src[1] = u;
+      src[2] = v;
+      srcStride[0] = w;
+      srcStride[1] = srcStride[2] = w / 2;
+      break;
+    }
+    case AV_PIX_FMT_NV12:
+      src[1] = in + ySize;
+      srcStride[0] = srcStride[1] = w;
+      break;
+    default: return false;
+  }
+  return sws_scale(d_->sws, src, srcStride, 0, h, dst, dstStride) == h;
+}
+
+}  // namespace vistrel::platform::media

@@ -1,0 +1,70 @@
+#include "filters/TimeStamper.h"
+
+#include <gtest/gtest.h>
+
+#include "filters/Tvt_TimeStamper.h"
+#include "platform/media/FilterGraph.h"
+#include "platform/media/filters/InfTee.h"
+#include "platform/media/filters/NullRenderer.h"
+
+using namespace vistrel::filters;
+using namespace vistrel::platform::media;
+
+TEST(TimeStamper, DropStripAndPassThrough) {
+  struct Case {
+    bool drop, strip, sampleHasTimes;
+    HRESULT result;
+    bool timesAfter;
+  } cases[] = {
+      {false, false, true, S_OK, true},  {true, false, true, S_FALSE, true}, {false, true, true, S_OK, false},
+      {true, true, true, S_FALSE, true}, {false, true, false, S_OK, false},
+  };
+  for (const auto& c : cases) {
+    TimeStamper t;
+    t.SetDrop(c.drop);
+    if (c.strip) t.StripTimesOn();
+    auto s = MediaSample::create(8);
+    REFERENCE_TIME a = 100, b = 200;
+    int64_t m0 = 4, m1 = 5;
+    if (c.sampleHasTimes) {
+      s->SetTime(&a, &b);
+      s->SetMediaTime(&m0, &m1);
+    }
+    s->SetSyncPoint(true);
+    EXPECT_EQ(t.Transform(*s), c.result);
+    EXPECT_EQ(SUCCEEDED(s->GetTime(&a, &b)), c.timesAfter);
+    EXPECT_EQ(SUCCEEDED(s->GetMediaTime(&m0, &m1)), c.timesAfter);
+    EXPECT_EQ(s->IsSyncPoint(), S_OK);  // flags and data are never touched
+  }
+  TimeStamper t;
+  t.StripTimesOn();
+  t.PassThrough();
+  EXPECT_FALSE(t.StripTimes());
+  t.SetTag(42);
+  EXPECT_EQ(t.Tag(), 42);
+}
+
+TEST(Tvt_TimeStamper, IdentityAndAnyTypeInPlace) {
+  auto f = Tvt_TimeStamper::create();
+  GUID clsid;
+  f->GetClassID(clsid);
+  EXPECT_EQ(clsid.toString(), QStringLiteral("{E5307FC4-8823-4F58-A01D-D8C863F8BBA8}"));
+  FILTER_INFO info;
+  f->QueryFilterInfo(info);
+  EXPECT_EQ(info.achName, QStringLiteral("Orbano vt_Timestamper"));
+  EXPECT_FALSE(f->modifiesData());
+  EXPECT_EQ(f->CheckInputType(MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, GUID_NULL)), S_OK);
+}
+
+TEST(Tvt_TimeStamper, SwitchesSurviveStopAndRebuild) {
+  auto g = FilterGraph::create();
+  auto f = Tvt_TimeStamper::create();
+  f->SetDrop(true);
+  f->StripTimesOn();
+  g->AddFilter(f, "Control_Preview_Video");
+  g->Run();
+  g->Stop();
+  g->RemoveFilter(f);
+  EXPECT_TRUE(f->processing().Drop());
+  EXPECT_TRUE(f->processing().StripTimes());
+}
