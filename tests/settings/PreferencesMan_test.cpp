@@ -226,6 +226,62 @@ TEST_F(ComponentIniTest, LineBreaksInAValueStayOnItsLine) {
   EXPECT_EQ(value, QStringLiteral("1"));
 }
 
+struct DamagedCase {
+  const char* name;
+  QByteArray bytes;
+  QString version;  // "Version" read at the root before writing
+};
+
+class ComponentDamagedFileTest : public ComponentIniTest,
+                                 public ::testing::WithParamInterface<DamagedCase> {};
+
+TEST_P(ComponentDamagedFileTest, LoadsAndIsRewrittenCorrectly) {
+  const DamagedCase& c = GetParam();
+  {
+    QFile f(file());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(c.bytes);
+  }
+  {
+    TIniPreferencesMan store(file(), true);
+    QString version;
+    store.ReadString(QStringLiteral("Version"), version);
+    EXPECT_EQ(version, c.version) << c.name;
+    EXPECT_TRUE(store.WriteString(QStringLiteral("Version"), QStringLiteral("new"))) << c.name;
+    ASSERT_TRUE(store.OpenSection(QStringLiteral("FormSave"), true));
+    EXPECT_TRUE(store.WriteInteger(QStringLiteral("Left"), 5));
+  }
+  TIniPreferencesMan store(file(), false);
+  QString version;
+  EXPECT_TRUE(store.ReadString(QStringLiteral("Version"), version)) << c.name;
+  EXPECT_EQ(version, QStringLiteral("new")) << c.name;
+  ASSERT_TRUE(store.OpenSection(QStringLiteral("FormSave"), false)) << c.name;
+  int32_t left = 0;
+  EXPECT_TRUE(store.ReadInteger(QStringLiteral("Left"), left));
+  EXPECT_EQ(left, 5);
+}
+
+QByteArray garbage(qsizetype size) {
+  QByteArray out(size, Qt::Uninitialized);
+  uint32_t x = 12345;
+  for (char& c : out) {
+    x = x * 1103515245u + 12345u;
+    c = char(x >> 24);
+  }
+  out[0] = 'g';
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ComponentDamagedFileTest,
+    ::testing::Values(
+        DamagedCase{"empty file", QByteArray(), QString()},
+        DamagedCase{"lone mark", QByteArray("\xFF\xFE", 2), QString()},
+        DamagedCase{"truncated", QByteArray("\xFF\xFE[\0]\0\r\0\n\0V\0e\0r\0s\0i\0o\0n\0=\0v\0\r", 29), "v"},
+        DamagedCase{"duplicate roots and keys", QByteArray("[]\nVersion=a\nversion=b\n[]\nVersion=c\n"), "a"},
+        DamagedCase{"lines without =", QByteArray("[]\nnothing here\nVersion=d\n"), "d"},
+        DamagedCase{"garbage", garbage(1 << 20), QString()}));
+
 TEST(NonePreferencesMan, KeepsNothing) {
   TNonePreferencesMan store;
   QString s = QStringLiteral("x");
