@@ -1,5 +1,8 @@
 #include "platform/media/filters/ColourConversion.h"
 
+#include <cstring>
+#include <vector>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
@@ -20,6 +23,9 @@ struct ColourConversion::Impl {
   AVCodecContext* decoder = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
+  // swscale may read and write a little past the ends of rows: it works on padded copies.
+  std::vector<uint8_t> inCopy, outCopy;
+  int outStride = 0;
 
   ~Impl() { reset(); }
   void reset() {
@@ -41,13 +47,23 @@ struct ColourConversion::Impl {
     return sws != nullptr;
   }
 
-  // Output planes: the last DIB row first, with a negative stride, gives a bottom-up picture.
-  void outputPlanes(uint8_t* out, uint8_t* dst[4], int dstStride[4]) const {
-    const int stride = static_cast<int>(dibRowBytes(width, 24));
-    dst[0] = out + static_cast<size_t>(absHeight() - 1) * static_cast<size_t>(stride);
-    dstStride[0] = -stride;
+  // swscale writes top-down into a padded picture; rows are then stored bottom-up.
+  void outputPlanes(uint8_t* dst[4], int dstStride[4]) {
+    outStride = (width * 3 + 63) / 64 * 64;
+    outCopy.resize(static_cast<size_t>(outStride) * static_cast<size_t>(absHeight()) + 256);
+    dst[0] = outCopy.data();
+    dstStride[0] = outStride;
     dst[1] = dst[2] = dst[3] = nullptr;
     dstStride[1] = dstStride[2] = dstStride[3] = 0;
+  }
+  void storeBottomUp(uint8_t* out) const {
+    const size_t rowBytes = static_cast<size_t>(width) * 3, dibStride = dibRowBytes(width, 24);
+    const int h = absHeight();
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = out + static_cast<size_t>(h - 1 - y) * dibStride;
+      std::memcpy(row, outCopy.data() + static_cast<size_t>(y) * static_cast<size_t>(outStride), rowBytes);
+      std::memset(row + rowBytes, 0, dibStride - rowBytes);
+    }
   }
 };
 
@@ -118,12 +134,15 @@ bool ColourConversion::convert(const uint8_t* in, size_t inLength, uint8_t* out,
   if (!in || !out || outSize < outputSize() || d_->width <= 0) return false;
   uint8_t* dst[4];
   int dstStride[4];
-  d_->outputPlanes(out, dst, dstStride);
+  d_->outputPlanes(dst, dstStride);
   const int w = d_->width, h = d_->absHeight();
 
   if (d_->decoder) {
     if (inLength == 0 || inLength > (1u << 28)) return false;
-    d_->packet->data = const_cast<uint8_t*>(in);
+    // The decoder reads a little past the end of its input: give it zeroed padding.
+    d_->inCopy.assign(inLength + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    std::memcpy(d_->inCopy.data(), in, inLength);
+    d_->packet->data = d_->inCopy.data();
     d_->packet->size = static_cast<int>(inLength);
     if (avcodec_send_packet(d_->decoder, d_->packet) < 0) return false;
     if (avcodec_receive_frame(d_->decoder, d_->frame) < 0) return false;
@@ -131,10 +150,14 @@ bool ColourConversion::convert(const uint8_t* in, size_t inLength, uint8_t* out,
               d_->ensureScaler(static_cast<AVPixelFormat>(d_->frame->format)) &&
               sws_scale(d_->sws, d_->frame->data, d_->frame->linesize, 0, h, dst, dstStride) == h;
     av_frame_unref(d_->frame);
+    if (ok) d_->storeBottomUp(out);
     return ok;
   }
 
   if (inLength < inputSize()) return false;
+  d_->inCopy.resize(inputSize() + 256);
+  std::memcpy(d_->inCopy.data(), in, inputSize());
+  in = d_->inCopy.data();
   const uint8_t* src[4] = {in, nullptr, nullptr, nullptr};
   int srcStride[4] = {0, 0, 0, 0};
   const size_t ySize = static_cast<size_t>(w) * static_cast<size_t>(h);
@@ -168,7 +191,9 @@ bool ColourConversion::convert(const uint8_t* in, size_t inLength, uint8_t* out,
       break;
     default: return false;
   }
-  return sws_scale(d_->sws, src, srcStride, 0, h, dst, dstStride) == h;
+  if (sws_scale(d_->sws, src, srcStride, 0, h, dst, dstStride) != h) return false;
+  d_->storeBottomUp(out);
+  return true;
 }
 
 }  // namespace vistrel::platform::media
