@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "platform/media/FilterGraph.h"
+#include "platform/media/IFileSinkFilter.h"
+#include "platform/media/TestFilters.h"
+#include "platform/media/dv/DvCodec.h"
+#include "platform/media/filters/AviMux.h"
+#include "platform/media/filters/DvVideoDecoder.h"
+#include "platform/media/filters/DvVideoEncoder.h"
+#include "platform/media/filters/FileWriter.h"
+#include "support/MediaProbe.h"
+#include "support/TempRoot.h"
+
+using namespace vistrel::platform::media;
+using vistrel::testing::PushSource;
+using vistrel::testing::RecordingSink;
+
+namespace {
+
+// A smooth bottom-up BGR picture: DV keeps it within a few levels.
+std::vector<uint8_t> gradient(int width, int height, int shift = 0) {
+  const int stride = static_cast<int>(dibRowBytes(width, 24));
+  std::vector<uint8_t> p(static_cast<size_t>(stride * height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* px = &p[static_cast<size_t>(y * stride + x * 3)];
+      px[0] = static_cast<uint8_t>((x + shift) * 255 / width);
+      px[1] = static_cast<uint8_t>(y * 255 / height);
+      px[2] = 128;
+    }
+  return p;
+}
+
+double meanDifference(const std::vector<uint8_t>& a, const uint8_t* b, size_t n) {
+  double sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += std::abs(int(a[i]) - int(b[i]));
+  return sum / double(n);
+}
+
+int bcd(uint8_t b, uint8_t tensMask) { return ((b >> 4) & tensMask) * 10 + (b & 0xF); }
+
+TEST(DvCodec, APictureSurvivesEncodingAndDecodingInBothSystems) {
+  for (dv::System system : {dv::System::Pal, dv::System::Ntsc}) {
+    const int height = system == dv::System::Pal ? 576 : 480;
+    const auto picture = gradient(720, height);
+    dv::DvEncoder encoder;
+    ASSERT_TRUE(encoder.open(system)) << encoder.errorText().toStdString();
+    std::vector<uint8_t> frame(dv::frameBytes(system));
+    ASSERT_TRUE(encoder.encode({picture.data(), 720, height, 720 * 3}, frame));
+    EXPECT_EQ(frame[3] & 0x80, system == dv::System::Pal ? 0x80 : 0x00);  // the header's 50/60 flag
+    dv::DvDecoder decoder;
+    std::vector<uint8_t> back(picture.size());
+    ASSERT_TRUE(decoder.decode(frame, back.data(), 720, height, 720 * 3));
+    EXPECT_LT(meanDifference(picture, back.data(), picture.size()), 6.0);
+    // Half size: every other row and column of the same picture.
+    std::vector<uint8_t> half(static_cast<size_t>(360 * 3 * height / 2));
+    ASSERT_TRUE(decoder.decode(frame, half.data(), 360, height / 2, 360 * 3));
+    EXPECT_NEAR(half[static_cast<size_t>((height / 4) * 1080 + 180 * 3)],
+                picture[static_cast<size_t>((height / 2) * 2160 + 360 * 3)], 12);
+  }
+}
+
+TEST(DvCodec, PicturesOfAnotherSizeAreScaled) {
+  const auto small = gradient(320, 240);
+  dv::DvEncoder encoder;
+  ASSERT_TRUE(encoder.open(dv::System::Pal));
+  std::vector<uint8_t> frame(dv::kPalFrameBytes);
+  EXPECT_TRUE(encoder.encode({small.data(), 320, 240, 320 * 3}, frame));
+  EXPECT_FALSE(encoder.encode({small.data(), 320, 240, 100}, frame));  // a stride shorter than a row
+  std::vector<uint8_t> tooSmall(1000);
+  EXPECT_FALSE(encoder.encode({small.data(), 320, 240, 320 * 3}, tooSmall));
+}
+
+TEST(DvCodec, BrokenFramesAreRefusedWithoutHarm) {
+  dv::DvDecoder decoder;
+  std::vector<uint8_t> out(720 * 576 * 3, 7);
+  std::vector<uint8_t> truncated(70000, 0);
+  EXPECT_FALSE(decoder.decode(truncated, out.data(), 720, 576, 2160));
+  EXPECT_EQ(out[0], 7);
+  std::mt19937 random(5);
+  std::vector<uint8_t> noise(dv::kPalFrameBytes);
+  for (int i = 0; i < 20; ++i) {
+    for (auto& b : noise) b = static_cast<uint8_t>(random());
+    decoder.decode(noise, out.data(), 720, 576, 2160);  // garbage decodes to garbage, never a crash
+  }
+  EXPECT_FALSE(decoder.decode({}, out.data(), 720, 576, 2160));
+}
+
+TEST(DvFrame, PacksAreWrittenIntoEverySequence) {
+  std::vector<uint8_t> frame(dv::kPalFrameBytes, 0xFF);
+  dv::writeTimeCode(frame, dv::System::Pal,
+                    dv::timeCodeOfFrame(((1 * 3600 + 12 * 60 + 35) * 25) + 14, dv::System::Pal));
+  dv::writeRecordingDateTime(frame, dv::System::Pal, {2005, 12, 25, 21, 45, 30});
+  dv::writeAspect(frame, dv::System::Pal, true);
+  for (int s = 0; s < 12; ++s) {
+    const uint8_t* q = frame.data() + s * dv::kSequenceBytes;
+    ASSERT_EQ(q[110], 0x13);
+    ASSERT_EQ(q[190], 0x13);
+    EXPECT_EQ(bcd(q[114], 0x3), 1);
+    EXPECT_EQ(bcd(q[113], 0x7), 12);
+    EXPECT_EQ(bcd(q[112], 0x7), 35);
+    EXPECT_EQ(bcd(q[111], 0x3), 14);
+    EXPECT_EQ(q[458], 0x62);
+    EXPECT_EQ(bcd(q[460], 0x3), 25);
+    EXPECT_EQ(bcd(q[461], 0x1), 12);
+    EXPECT_EQ(bcd(q[462], 0xF), 5);
+    EXPECT_EQ(q[463], 0x63);
+    EXPECT_EQ(bcd(q[467], 0x3), 21);
+    EXPECT_EQ(q[453], 0x61);
+    EXPECT_EQ(q[455] & 7, 7);
+  }
+  std::vector<uint8_t> shortFrame(1000, 0xFF);
+  dv::writeTimeCode(shortFrame, dv::System::Pal, {});
+  EXPECT_EQ(shortFrame[110], 0xFF);
+}
+
+std::shared_ptr<IPin> pinAt(const std::shared_ptr<IBaseFilter>& f, int i) {
+  std::shared_ptr<IEnumPins> e;
+  f->EnumPins(e);
+  return e->all().at(static_cast<size_t>(i));
+}
+
+TEST(DvFilters, EncoderAndDecoderInAGraph) {
+  auto graph = FilterGraph::create();
+  const int frameBytes = 720 * 3 * 576;
+  auto source =
+      std::make_shared<PushSource>(std::vector<MediaType>{MediaType::rgb24(720, 576, 400000)}, frameBytes);
+  auto encoder = DvVideoEncoder::create();
+  auto decoder = DvVideoDecoder::create();
+  auto sink = std::make_shared<RecordingSink>();
+  graph->AddFilter(source, "source");
+  graph->AddFilter(encoder, "encoder");
+  graph->AddFilter(decoder, "decoder");
+  graph->AddFilter(sink, "sink");
+  ASSERT_EQ(interfaceOf<IIPDVDec>(decoder)->put_IPDisplay(DVRESOLUTION_HALF), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinAt(encoder, 0), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinAt(encoder, 1), pinAt(decoder, 0), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinAt(decoder, 1), sink->inPin(), nullptr), S_OK);
+  MediaType out;
+  pinAt(decoder, 1)->ConnectionMediaType(out);
+  EXPECT_EQ(out.bitmapHeader()->biWidth, 360);
+  EXPECT_EQ(out.bitmapHeader()->biHeight, 288);
+  ASSERT_EQ(graph->Run(), S_OK);
+  const auto picture = gradient(720, 576);
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(source->push(picture, i * 400000), S_OK);
+  ASSERT_EQ(graph->Stop(), S_OK);
+  const auto received = sink->received();
+  ASSERT_EQ(received.size(), 5u);
+  EXPECT_EQ(received[4].bytes.size(), 360u * 3 * 288);
+  EXPECT_TRUE(received[4].hasTime);
+  EXPECT_EQ(received[4].start, 4 * 400000);
+}
+
+TEST(DvFilters, ADvType2FileReadsBackAsDv) {
+  vistrel::testing::TempRoot root;
+  const QString path = root.file(QStringLiteral("dv2.avi"));
+  auto graph = FilterGraph::create();
+  auto source =
+      std::make_shared<PushSource>(std::vector<MediaType>{MediaType::rgb24(720, 480, 333667)}, 720 * 3 * 480);
+  auto encoder = DvVideoEncoder::create();
+  ASSERT_EQ(interfaceOf<IDVEnc>(encoder)->put_IFormatResolution(
+                DVENCODERVIDEOFORMAT_NTSC, DVENCODERFORMAT_DVSD, DVENCODERRESOLUTION_720x480, false, nullptr),
+            S_OK);
+  EXPECT_EQ(interfaceOf<IDVEnc>(encoder)->put_IFormatResolution(1234, DVENCODERFORMAT_DVSD,
+                                                                DVENCODERRESOLUTION_720x480, false, nullptr),
+            E_INVALIDARG);
+  auto mux = AviMux::create();
+  auto writer = FileWriter::create();
+  interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
+  for (auto [f, n] : {std::pair{std::static_pointer_cast<IBaseFilter>(source), "s"}, std::pair{encoder, "e"},
+                      std::pair{mux, "m"}, std::pair{writer, "w"}})
+    graph->AddFilter(f, QString::fromLatin1(n));
+  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinAt(encoder, 0), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinAt(encoder, 1), pinAt(mux, 1), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinAt(mux, 0), pinAt(writer, 0), nullptr), S_OK);
+  ASSERT_EQ(graph->Run(), S_OK);
+  const auto picture = gradient(720, 480);
+  for (int i = 0; i < 30; ++i) ASSERT_EQ(source->push(picture, i * 333667), S_OK);
+  ASSERT_EQ(graph->Stop(), S_OK);
+  const auto probed = vistrel::testing::probeMedia(path);
+  ASSERT_TRUE(probed.opened);
+  ASSERT_EQ(probed.streams.size(), 1u);
+  EXPECT_EQ(probed.streams[0].codec, AV_CODEC_ID_DVVIDEO);
+  EXPECT_EQ(probed.streams[0].height, 480);
+  EXPECT_EQ(probed.streams[0].packets, 30);
+  EXPECT_EQ(probed.streams[0].bytes, 30 * 120000);
+}
+
+}  // namespace
