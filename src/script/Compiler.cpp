@@ -219,21 +219,58 @@ template <class G>
 auto invoke(Ctx& c, const CallSite& cs, G get) {
   checkStack(c);
   Routine* r = cs.r;
+  if (r->native && r->scalarOnly && cs.args.size() < 4) {
+    // Natives with value parameters only: their cells can live on the native stack.
+    Value cells[4];
+    bindArgs(c, cs, cells);
+    r->native(c, cells, cells[cs.args.size()]);
+    return get(cells[cs.args.size()]);
+  }
   if (r->native) {
     const size_t n = cs.args.size();
     const ValueStack::Mark m = c.stack.mark();
     Value* cells = c.stack.alloc(n + 1);
     SlotCleanup guard{c, cells, n + 1, m, c.frame, c.line, c.column};
     bindArgs(c, cs, cells);
+    cells[n].i = 0;
     if (r->result && r->result->needsAgg()) cells[n] = defaultValue(r->result);
     r->native(c, cells, cells[n]);
     return get(cells[n]);
   }
   const ValueStack::Mark m = c.stack.mark();
   const size_t n = r->slotTypes.size();
+  const size_t np = r->params.size();
   Value* cells = c.stack.alloc(n);
+  if (r->scalarOnly) {
+    struct Restore {
+      Ctx& c;
+      ValueStack::Mark m;
+      Frame* frame;
+      int line, column;
+      ~Restore() {
+        c.stack.release(m);
+        c.frame = frame;
+        c.line = line;
+        c.column = column;
+      }
+    } restore{c, m, c.frame, c.line, c.column};
+    bindArgs(c, cs, cells);
+    for (size_t k = np; k < n; ++k) cells[k].i = 0;
+    for (const auto& [slot, init] : r->inits) cells[slot].i = init.i;
+    Frame f{cells, nullptr};
+    if (cs.hops >= 0) {
+      Frame* up = c.frame;
+      for (int h = 0; h < cs.hops; ++h) up = up->up;
+      f.up = up;
+    }
+    c.frame = &f;
+    if (r->body) (*r->body)(c);
+    thread_local Value none;
+    return get(r->result ? cells[np] : none);
+  }
   SlotCleanup guard{c, cells, n, m, c.frame, c.line, c.column};
   bindArgs(c, cs, cells);
+  for (size_t k = np; k < n; ++k) cells[k].i = 0;
   for (const auto& [slot, init] : r->inits) cells[slot] = copyValue(r->slotTypes[size_t(slot)], init);
   Frame f{cells, nullptr};
   if (cs.hops >= 0) {
@@ -242,8 +279,7 @@ auto invoke(Ctx& c, const CallSite& cs, G get) {
     f.up = up;
   }
   c.frame = &f;
-  if (!r->body) runtimeError(c, QStringLiteral("Routine '%1' has no body").arg(r->name));
-  (*r->body)(c);
+  if (r->body) (*r->body)(c);
   Value none;
   return get(r->result ? cells[r->params.size()] : none);
 }
@@ -478,7 +514,8 @@ class Compiler {
   [[noreturn]] void mismatch(const Token& at, const Type* want, const Type* got) {
     error(at, QStringLiteral("Type mismatch: expected %1 but found %2").arg(typeName(want), typeName(got)));
   }
-  StmtNode* store(Expr& dst, Expr src, const Token& at);
+  // With line > 0 the returned statement sets the current line itself when *lineDone says so.
+  StmtNode* store(Expr& dst, Expr src, const Token& at, int line = 0, int col = 0, bool* lineDone = nullptr);
   Expr parseExpr();
   Expr parseSimple();
   Expr parseTerm();
@@ -927,7 +964,8 @@ Expr Compiler::requireLValue(Expr e, const Token& at, bool forWrite) {
   return e;
 }
 
-StmtNode* Compiler::store(Expr& dst, Expr src, const Token& at) {
+StmtNode* Compiler::store(Expr& dst, Expr src, const Token& at, int line, int col, bool* lineDone) {
+  if (lineDone) *lineDone = false;
   if (dst.readOnly) error(at, QStringLiteral("Cannot assign to a read-only value"));
   Type* t = dst.type;
   if (dst.strCell) {
@@ -954,29 +992,24 @@ StmtNode* Compiler::store(Expr& dst, Expr src, const Token& at) {
     case Cat::Ord: {
       IntNode* v = asInt(src);
       const IntKind ik = t->ik;
-      if (ik == IntKind::I64 || ik == IntKind::I32) {
-        if (lev == 0) {
-          if (ik == IntKind::I64)
-            return ST([k, v](Ctx& c) {
-              c.globals[k].i = (*v)(c);
-              return Flow::Normal;
-            });
-          return ST([k, v](Ctx& c) {
-            c.globals[k].i = int32_t((*v)(c));
+      if ((ik == IntKind::I64 || ik == IntKind::I32) && lev >= 0) {
+        if (lineDone) *lineDone = true;
+        const bool wide = ik == IntKind::I64;
+        if (lev == 0)
+          return ST([k, v, wide, line, col](Ctx& c) {
+            c.line = line;
+            c.column = col;
+            const int64_t x = (*v)(c);
+            c.globals[k].i = wide ? x : int32_t(x);
             return Flow::Normal;
           });
-        }
-        if (lev > 0) {
-          if (ik == IntKind::I64)
-            return ST([k, v](Ctx& c) {
-              c.frame->cells[k].i = (*v)(c);
-              return Flow::Normal;
-            });
-          return ST([k, v](Ctx& c) {
-            c.frame->cells[k].i = int32_t((*v)(c));
-            return Flow::Normal;
-          });
-        }
+        return ST([k, v, wide, line, col](Ctx& c) {
+          c.line = line;
+          c.column = col;
+          const int64_t x = (*v)(c);
+          c.frame->cells[k].i = wide ? x : int32_t(x);
+          return Flow::Normal;
+        });
       }
       return ST([cell, v, ik](Ctx& c) {
         const int64_t x = fitInt(ik, (*v)(c));
@@ -1178,7 +1211,12 @@ Expr Compiler::binary(const Token& op, Expr a, Expr b) {
     // Constants on the right are common in loops: specialise them.
     const bool yc = b.isConst && !a.isConst;
     const int64_t yv = b.cv.i;
-    if (o == "+") {
+    const bool xl = a.slot >= 0 && a.slotLevel > 0 && a.slotLevel == level() && a.ref;
+    const int xs = a.slot;
+    if (yc && xl && (o == "+" || o == "-")) {
+      const int64_t d = o == "+" ? yv : wrapSub(0, yv);
+      r.i = I([xs, d](Ctx& c) { return wrapAdd(c.frame->cells[xs].i, d); });
+    } else if (o == "+") {
       if (yc)
         r.i = I([x, yv](Ctx& c) { return wrapAdd((*x)(c), yv); });
       else
@@ -1190,6 +1228,11 @@ Expr Compiler::binary(const Token& op, Expr a, Expr b) {
         r.i = I([x, y](Ctx& c) { return wrapSub((*x)(c), (*y)(c)); });
     } else if (o == "*") {
       r.i = I([x, y](Ctx& c) { return wrapMul((*x)(c), (*y)(c)); });
+    } else if ((o == "div" || o == "mod") && yc && yv != 0 && yv != -1) {
+      if (o == "div")
+        r.i = I([x, yv](Ctx& c) { return (*x)(c) / yv; });
+      else
+        r.i = I([x, yv](Ctx& c) { return (*x)(c) % yv; });
     } else if (o == "div" || o == "mod") {
       const bool isDiv = o == "div";
       r.i = I([x, y, isDiv](Ctx& c) -> int64_t {
@@ -1313,6 +1356,19 @@ Expr Compiler::compare(const Token& op, Expr a, Expr b) {
   if (ords) {
     IntNode* x = asInt(a);
     IntNode* y = asInt(b);
+    if (b.isConst && !a.isConst && a.slot >= 0 && a.slotLevel > 0 && a.slotLevel == level() && a.ref) {
+      const int64_t yv = b.cv.i;
+      const int k = a.slot;
+      switch (rel) {
+        case EQ: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i == yv; }); break;
+        case NE: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i != yv; }); break;
+        case LT: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i < yv; }); break;
+        case GT: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i > yv; }); break;
+        case LE: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i <= yv; }); break;
+        case GE: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i >= yv; }); break;
+      }
+      return r;
+    }
     if (b.isConst && !a.isConst) {
       const int64_t yv = b.cv.i;
       switch (rel) {
@@ -1830,7 +1886,19 @@ Expr Compiler::selectors(Expr e) {
                 QStringLiteral("Range check error (index %1 out of %2..%3)").arg(k).arg(lo).arg(lo + n - 1));
           }
         };
-        if (e.ref) {
+        if (e.ref && e.slot >= 0 && e.slotLevel >= 0 && bt->kind == Kind::DynArray) {
+          const int k = e.slot;
+          const bool global = e.slotLevel == 0;
+          RefNode* cell = RF([k, global, in, check](Ctx& c) {
+            const int64_t x = (*in)(c);
+            Agg* g = (global ? c.globals[k] : c.frame->cells[k]).a.get();
+            check(c, g, x);
+            c.lastAgg = g;
+            return &g->v[size_t(x)];
+          });
+          r = fromCell(cell, bt->elem);
+          r.readOnly = e.readOnly;
+        } else if (e.ref) {
           RefNode* base = e.ref;
           RefNode* cell = RF([base, in, lo, check](Ctx& c) {
             const int64_t k = (*in)(c);
@@ -2045,11 +2113,13 @@ Expr Compiler::builtin(int id, const Token& at) {
           p->i = fitInt(ik, neg ? wrapSub(p->i, d) : wrapAdd(p->i, d));
           return Value();
         });
-      } else if (v.slotLevel > 0 && ik == IntKind::I64) {
+      } else if (v.slotLevel > 0 && (ik == IntKind::I64 || ik == IntKind::I32)) {
         const int slot = v.slot;
-        r.v = V([slot, k](Ctx& c) {
+        const bool wide = ik == IntKind::I64;
+        r.v = V([slot, k, wide](Ctx& c) {
           Value& p = c.frame->cells[slot];
-          p.i = wrapAdd(p.i, k);
+          const int64_t x = wrapAdd(p.i, k);
+          p.i = wide ? x : int32_t(x);
           return Value();
         });
       } else {
@@ -2796,6 +2866,10 @@ void Compiler::parseRoutine(bool isFunction) {
   if (!tok_.isKw("begin")) expected("'BEGIN'");
   r->body = parseCompound();
   expectSym(";");
+  r->scalarOnly = true;
+  for (const Param& p : r->params) r->scalarOnly = r->scalarOnly && !p.byRef();
+  for (const Type* t : r->slotTypes)
+    r->scalarOnly = r->scalarOnly && (t->isOrdinal() || t->kind == Kind::Real);
   scopes_.pop_back();
   routineStack_.pop_back();
   curRoutine_ = savedRoutine;
@@ -2895,21 +2969,30 @@ StmtNode* Compiler::parseStatement() {
           callsBefore == scriptCalls_) {
         RefNode* cell = e.ref;
         std::vector<StrNode*> parts = src.appendParts;
-        return withLine(ST([cell, parts](Ctx& c) {
-                          if (parts.size() == 1) {
-                            QString x = (*parts[0])(c);
-                            (*cell)(c)->s.append(x);
-                            return Flow::Normal;
-                          }
-                          QString x;
-                          for (StrNode* p : parts) x += (*p)(c);
-                          (*cell)(c)->s.append(x);
-                          return Flow::Normal;
-                        }),
-                        t.line, t.column);
+        const int line = t.line, col = t.column;
+        if (parts.size() == 1) {
+          StrNode* part = parts[0];
+          return ST([cell, part, line, col](Ctx& c) {
+            c.line = line;
+            c.column = col;
+            QString x = (*part)(c);
+            (*cell)(c)->s.append(x);
+            return Flow::Normal;
+          });
+        }
+        return ST([cell, parts, line, col](Ctx& c) {
+          c.line = line;
+          c.column = col;
+          QString x;
+          for (StrNode* p : parts) x += (*p)(c);
+          (*cell)(c)->s.append(x);
+          return Flow::Normal;
+        });
       }
       (void)op;
-      return withLine(store(e, std::move(src), st), t.line, t.column);
+      bool lineDone = false;
+      StmtNode* n = store(e, std::move(src), st, t.line, t.column, &lineDone);
+      return lineDone ? n : withLine(n, t.line, t.column);
     }
     if (!e.isCall && e.type != tVoid_)
       error(tok_, QStringLiteral("':=' expected but %1 found").arg(tok_.describe()));
@@ -3405,6 +3488,11 @@ Routine* Compiler::hostRoutine(const QString& decl, NativeFn fn) {
   r->level = 0;
   r->defined = true;
   r->native = std::move(fn);
+  r->scalarOnly = true;
+  for (const Param& p : r->params)
+    r->scalarOnly = r->scalarOnly && !p.byRef() &&
+                    (p.type->isOrdinal() || p.type->kind == Kind::Real || p.type->kind == Kind::String);
+  if (r->result && r->result->needsAgg()) r->scalarOnly = false;
   Symbol s;
   s.k = Symbol::Proc;
   s.routine = r;

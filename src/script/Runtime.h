@@ -221,6 +221,7 @@ struct Routine {
   StmtNode* body = nullptr;
   std::vector<std::pair<int, Value>> inits;  // locals with a starting value
   bool defined = false;
+  bool scalarOnly = false;  // only ordinal and real cells, no var parameters: nothing to release
   bool forward = false;
   int declLine = 0, declColumn = 0;
   // Native and host routines.

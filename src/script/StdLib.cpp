@@ -306,8 +306,16 @@ QString formatDateTime(const QString& f, double d) {
 }
 
 void registerStandardRoutines(const std::function<void(const char*, NativeFn)>& add) {
-  add("function IntToStr(Value: Int64): string;",
-      [](Ctx&, Value* a, Value& r) { r.s = QString::number(a[0].i); });
+  add("function IntToStr(Value: Int64): string;", [](Ctx&, Value* a, Value& r) {
+    // Small numbers are shared texts: building strings from digits then allocates nothing.
+    static const std::vector<QString> small = [] {
+      std::vector<QString> v;
+      for (int k = 0; k < 1024; ++k) v.push_back(QString::number(k));
+      return v;
+    }();
+    const int64_t x = a[0].i;
+    r.s = x >= 0 && x < 1024 ? small[size_t(x)] : QString::number(x);
+  });
   add("function StrToInt(const S: string): Int64;", [](Ctx& c, Value* a, Value& r) {
     bool ok = false;
     const QString t = a[0].s.trimmed();
