@@ -31,6 +31,10 @@ class Tvt_SceneDetect : public platform::media::TransInPlaceFilter {
   // Records and ring, for the engine, the overlay filter and the DV header filter.
   SceneDetector& processing() { return processing_; }
   const SceneDetector& processing() const { return processing_; }
+  // The same processing, kept alive by this filter, for readers that hold it (the overlay).
+  std::shared_ptr<SceneDetector> sharedProcessing() {
+    return std::shared_ptr<SceneDetector>(shared_from_this(), &processing_);
+  }
 
   platform::media::HRESULT CheckInputType(const platform::media::MediaType& in) override;
   // Streaming thread.

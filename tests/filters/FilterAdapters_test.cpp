@@ -196,6 +196,17 @@ TEST(SceneDetectFilter, StampsFrameNumbersAndReportsScenesUntilTheStop) {
   EXPECT_EQ(scenes.size(), 2u);
 }
 
+TEST(SceneDetectFilter, SharedProcessingKeepsTheFilterAlive) {
+  auto detector = Tvt_SceneDetect::create();
+  std::weak_ptr<Tvt_SceneDetect> weak = detector;
+  std::shared_ptr<SceneDetector> shared = detector->sharedProcessing();
+  EXPECT_EQ(shared.get(), &detector->processing());
+  detector.reset();
+  EXPECT_FALSE(weak.expired());
+  shared.reset();
+  EXPECT_TRUE(weak.expired());
+}
+
 TEST(SceneDetectFilter, AcceptsOnlyDv) {
   for (const MediaType& t : {MediaType::rgb24(720, 576, 400'000), MediaType::pcm(48000, 2, 16)}) {
     Chain chain(t, 1 << 20, Tvt_SceneDetect::create());
