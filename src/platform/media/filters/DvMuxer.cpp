@@ -1,0 +1,155 @@
+#include "platform/media/filters/DvMuxer.h"
+
+#include <cstring>
+
+#include "platform/media/BaseInputPin.h"
+#include "platform/media/BaseOutputPin.h"
+#include "platform/media/dv/DvCodec.h"
+
+namespace vistrel::platform::media {
+namespace {
+
+class MuxerVideoInput : public BaseInputPin {
+ public:
+  explicit MuxerVideoInput(DvMuxer* f) : BaseInputPin(f, QStringLiteral("Video")), muxer_(f) {}
+  HRESULT CheckMediaType(const MediaType& type) override {
+    const auto bmi = type.bitmapHeader();
+    return type.majortype == MEDIATYPE_Video && type.subtype == MEDIASUBTYPE_dvsd && bmi &&
+                   (bmi->biHeight == 576 || bmi->biHeight == 480)
+               ? S_OK
+               : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+
+ protected:
+  HRESULT receiveSample(const std::shared_ptr<MediaSample>& s) override { return muxer_->addVideo(*s); }
+
+ private:
+  DvMuxer* muxer_;
+};
+
+class MuxerAudioInput : public BaseInputPin {
+ public:
+  explicit MuxerAudioInput(DvMuxer* f) : BaseInputPin(f, QStringLiteral("Audio")), muxer_(f) {}
+  HRESULT CheckMediaType(const MediaType& type) override {
+    const auto wf = type.waveFormat();
+    return type.majortype == MEDIATYPE_Audio && wf && wf->wFormatTag == 1 && wf->nChannels == 2 &&
+                   wf->wBitsPerSample == 16 && (wf->nSamplesPerSec == 48000 || wf->nSamplesPerSec == 32000)
+               ? S_OK
+               : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+
+ protected:
+  HRESULT receiveSample(const std::shared_ptr<MediaSample>& s) override { return muxer_->addAudio(*s); }
+
+ private:
+  DvMuxer* muxer_;
+};
+
+class MuxerOutput : public BaseOutputPin {
+ public:
+  explicit MuxerOutput(BaseFilter* f) : BaseOutputPin(f, QStringLiteral("Output")) {}
+  HRESULT CheckMediaType(const MediaType& type) override {
+    return type.majortype == MEDIATYPE_Interleaved && type.subtype == MEDIASUBTYPE_dvsd
+               ? S_OK
+               : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT GetMediaType(int position, MediaType& type) override {
+    if (position < 0) return E_INVALIDARG;
+    auto* video = static_cast<BasePin*>(filter_->pin(0));
+    if (position > 0 || !video->isConnected()) return VFW_S_NO_MORE_ITEMS;
+    type = MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, FORMAT_DvInfo);
+    type.format.assign(32, 0);
+    type.lSampleSize = video->currentMediaType().bitmapHeader()->biHeight == 576 ? 144000 : 120000;
+    return S_OK;
+  }
+  HRESULT DecideBufferSize(MemAllocator& allocator, ALLOCATOR_PROPERTIES& request) override {
+    request.cBuffers = std::max<int32_t>(request.cBuffers, 4);
+    request.cbBuffer = static_cast<int32_t>(dv::kPalFrameBytes);
+    ALLOCATOR_PROPERTIES actual;
+    return allocator.SetProperties(request, actual);
+  }
+};
+
+}  // namespace
+
+DvMuxer::DvMuxer() : BaseFilter(CLSID_DVMux, QStringLiteral("DV Muxer")) {
+  addPin(std::make_shared<MuxerVideoInput>(this));
+  addPin(std::make_shared<MuxerAudioInput>(this));
+  addPin(std::make_shared<MuxerOutput>(this));
+}
+
+std::shared_ptr<IBaseFilter> DvMuxer::create() { return std::make_shared<DvMuxer>(); }
+
+HRESULT DvMuxer::onPause() {
+  std::lock_guard lock(lock_);
+  const BasePin* video = pin(0);
+  const BasePin* audio = pin(1);
+  if (!video->isConnected()) return S_OK;
+  system_ = video->currentMediaType().bitmapHeader()->biHeight == 576 ? dv::System::Pal : dv::System::Ntsc;
+  frameDuration_ = system_ == dv::System::Pal ? 400000 : 333667;
+  delivered_ = 0;
+  firstStart_ = -1;
+  const int rate =
+      audio->isConnected() ? static_cast<int>(audio->currentMediaType().waveFormat()->nSamplesPerSec) : 0;
+  return muxer_.open(system_, rate) ? S_OK : E_FAIL;
+}
+
+HRESULT DvMuxer::onStop() {
+  std::lock_guard lock(lock_);
+  muxer_.close();
+  return S_OK;
+}
+
+HRESULT DvMuxer::addAudio(const MediaSample& sample) {
+  std::vector<Timed> ready;
+  {
+    std::lock_guard lock(lock_);
+    const int32_t length = std::min(std::max(0, sample.GetActualDataLength()), sample.GetSize());
+    muxer_.addAudio(std::span<const int16_t>(reinterpret_cast<const int16_t*>(sample.data()),
+                                             static_cast<size_t>(length) / sizeof(int16_t)));
+    ready = takeTimed();
+  }
+  deliver(ready);
+  return S_OK;
+}
+
+HRESULT DvMuxer::addVideo(const MediaSample& sample) {
+  std::vector<Timed> ready;
+  {
+    std::lock_guard lock(lock_);
+    REFERENCE_TIME start = 0, stop = 0;
+    if (SUCCEEDED(sample.GetTime(&start, &stop)) && firstStart_ < 0) firstStart_ = start;
+    const int32_t length = std::min(std::max(0, sample.GetActualDataLength()), sample.GetSize());
+    muxer_.addVideo(std::span<const uint8_t>(sample.data(), static_cast<size_t>(length)));
+    ready = takeTimed();
+  }
+  deliver(ready);
+  return S_OK;
+}
+
+// Frames are timed from the first video sample, one frame duration each.
+std::vector<DvMuxer::Timed> DvMuxer::takeTimed() {
+  std::vector<Timed> timed;
+  for (auto& frame : muxer_.takeFrames()) {
+    const REFERENCE_TIME begin = std::max<REFERENCE_TIME>(firstStart_, 0) + delivered_++ * frameDuration_;
+    timed.push_back(Timed{std::move(frame), begin, begin + frameDuration_});
+  }
+  return timed;
+}
+
+void DvMuxer::deliver(const std::vector<Timed>& frames) {
+  auto* out = static_cast<BaseOutputPin*>(pin(2));
+  for (const Timed& t : frames) {
+    std::shared_ptr<MediaSample> sample;
+    if (!out->isConnected() || FAILED(out->GetDeliveryBuffer(sample)) || !sample ||
+        sample->GetSize() < static_cast<int32_t>(t.frame.size()))
+      continue;
+    std::memcpy(sample->data(), t.frame.data(), t.frame.size());
+    sample->SetActualDataLength(static_cast<int32_t>(t.frame.size()));
+    sample->SetSyncPoint(true);
+    sample->SetTime(&t.start, &t.stop);
+    out->Deliver(sample);
+  }
+}
+
+}  // namespace vistrel::platform::media

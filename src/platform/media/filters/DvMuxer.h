@@ -1,0 +1,49 @@
+#pragma once
+// DV Muxer: a dvsd video input and a PCM sound input (stereo 16-bit, 48 000 or 32 000 Hz) in,
+// interleaved DV out, the sound written into the frames' audio blocks. Pins: the inputs first,
+// the output last; the program asks for the output by its direction. Without a connected sound
+// input the frames go out silent. The inputs run on their own streaming threads; a frame leaves,
+// on whichever thread completed it, once its video and the sound of its duration have arrived.
+// The lock guards the muxing only: frames are delivered after it is released.
+
+#include <mutex>
+
+#include "platform/media/BaseFilter.h"
+#include "platform/media/MediaSample.h"
+#include "platform/media/dv/DvInterleave.h"
+
+namespace vistrel::platform::media {
+
+constexpr GUID CLSID_DVMux = makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0104}");
+
+class DvMuxer : public BaseFilter {
+ public:
+  DvMuxer();
+  static std::shared_ptr<IBaseFilter> create();
+
+  // Streaming threads of the two inputs.
+  HRESULT addVideo(const MediaSample& sample);
+  HRESULT addAudio(const MediaSample& sample);
+
+ protected:
+  HRESULT onPause() override;
+  HRESULT onStop() override;
+
+ private:
+  struct Timed {
+    std::vector<uint8_t> frame;
+    REFERENCE_TIME start, stop;
+  };
+  // Under the lock: the frames the muxer completed, with their times.
+  std::vector<Timed> takeTimed();
+  void deliver(const std::vector<Timed>& frames);
+
+  std::mutex lock_;
+  dv::DvMuxer muxer_;
+  dv::System system_ = dv::System::Pal;
+  REFERENCE_TIME frameDuration_ = 400000;
+  int64_t delivered_ = 0;
+  REFERENCE_TIME firstStart_ = -1;
+};
+
+}  // namespace vistrel::platform::media
