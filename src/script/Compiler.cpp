@@ -15,9 +15,10 @@ namespace vistrel::script {
 
 namespace {
 
-constexpr int kMaxNesting = 200;       // syntactic nesting: parentheses, statements, types
-constexpr int kMaxExprDepth = 2000;    // depth of one compiled expression
-constexpr size_t kMaxNodes = 4000000;  // about 300 MB of compiled code
+constexpr int kMaxNesting = 200;                 // syntactic nesting: parentheses, statements, types
+constexpr int kMaxExprDepth = 2000;              // depth of one compiled expression
+constexpr size_t kMaxNodes = 4000000;            // about 300 MB of compiled code
+constexpr int64_t kMaxCells = int64_t(1) << 22;  // cells of one static array or record: about 200 MB
 
 const char* const kReserved[] = {"and",         "array",     "begin",
                                  "case",        "const",     "div",
@@ -2180,7 +2181,8 @@ Expr Compiler::builtin(int id, const Token& at) {
       r.type = tVoid_;
       r.v = V([cell, n, et, isStr](Ctx& c) {
         const int64_t k = (*n)(c);
-        if (k < 0 || k > (int64_t(1) << 28))
+        const int64_t limit = isStr ? int64_t(1) << 28 : int64_t(1) << 23;
+        if (k < 0 || k > limit || (!isStr && k * et->cells > limit))
           runtimeError(c, QStringLiteral("Invalid length %1 for SetLength").arg(k));
         Value* p = (*cell)(c);
         if (isStr) {
@@ -2481,11 +2483,10 @@ Type* Compiler::parseType(const QString& name) {
         a->index = *it;
         a->alo = (*it)->lo;
         a->ahi = (*it)->hi;
-        if (a->ahi - a->alo + 1 > (int64_t(1) << 24) || a->ahi < a->alo - 1)
+        if (a->ahi - a->alo + 1 > kMaxCells || a->ahi < a->alo - 1)
           error(t, QStringLiteral("Array too large"));
-        int64_t cells = a->length();
-        for (Type* e = elem; e->kind == Kind::Array; e = e->elem) cells *= e->length();
-        if (cells > (int64_t(1) << 24)) error(t, QStringLiteral("Array too large"));
+        a->cells = a->length() * elem->cells;
+        if (a->cells > kMaxCells) error(t, QStringLiteral("Array too large"));
         elem = a;
       }
       return named(elem);
@@ -2525,6 +2526,9 @@ Type* Compiler::parseType(const QString& name) {
       if (!acceptSym(";")) break;
     }
     expectKw("end");
+    r->cells = 1;
+    for (const Field& f : r->fields) r->cells += f.type->cells;
+    if (r->cells > kMaxCells) error(t, QStringLiteral("Record too large"));
     return r;
   }
   if (tok_.isSym("(")) {

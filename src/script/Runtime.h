@@ -85,6 +85,7 @@ struct Type {
   Type* elem = nullptr;
   Type* index = nullptr;
   int64_t alo = 0, ahi = -1;
+  int64_t cells = 1;  // storage cells a value of this type takes, nested records and arrays included
   std::vector<Field> fields;
   std::vector<QString> enumNames;
   // Classes.

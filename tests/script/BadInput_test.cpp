@@ -148,3 +148,20 @@ TEST(BadInputTest, RandomTextsNeverCrash) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BadInputTest, HugeDataIsRefused) {
+  QString error;
+  EXPECT_FALSE(compiles(
+      QStringLiteral("var a: array[0..4095] of record b: array[0..4095] of Integer; end; begin end."),
+      &error));
+  EXPECT_EQ(error, QStringLiteral("Array too large"));
+  const ScriptRun r =
+      runScript(QStringLiteral("var a: array of Integer;\nbegin\n  SetLength(a, 1000000000);\nend."));
+  EXPECT_FALSE(r.executed);
+  EXPECT_EQ(r.runtimeError, QStringLiteral("Invalid length 1000000000 for SetLength"));
+  EXPECT_EQ(r.errorLine, 3);
+}
+
+}  // namespace
