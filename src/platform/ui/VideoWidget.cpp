@@ -1,0 +1,150 @@
+#include "platform/ui/VideoWidget.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cstring>
+
+namespace vistrel::platform::ui {
+
+using namespace media;
+
+namespace {
+// Posted to the widget when a fresh frame waits; one at a time.
+const QEvent::Type kFrameEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+}  // namespace
+
+bool FrameSlot::present(const MediaType& type, const uint8_t* data, int32_t length) {
+  const auto bmi = type.bitmapHeader();
+  if (!bmi || !data || type.majortype != MEDIATYPE_Video) return false;
+  const bool rgb24 = type.subtype == MEDIASUBTYPE_RGB24, rgb32 = type.subtype == MEDIASUBTYPE_RGB32;
+  if (!rgb24 && !rgb32) return false;
+  const int w = bmi->biWidth, h = bmi->biHeight < 0 ? -bmi->biHeight : bmi->biHeight;
+  if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return false;
+  const int bits = rgb24 ? 24 : 32;
+  const uint32_t stride = dibRowBytes(w, bits);
+  if (length < 0 || uint64_t(stride) * uint64_t(h) > uint64_t(length)) return false;
+  const bool bottomUp = bmi->biHeight > 0;
+  {
+    std::lock_guard g(lock_);
+    const QImage::Format f = rgb24 ? QImage::Format_BGR888 : QImage::Format_RGB32;
+    if (back_.width() != w || back_.height() != h || back_.format() != f) back_ = QImage(w, h, f);
+    if (back_.isNull()) return false;
+    const size_t row = size_t(w) * (bits / 8);
+    for (int y = 0; y < h; ++y)
+      std::memcpy(back_.scanLine(y), data + size_t(bottomUp ? h - 1 - y : y) * stride, row);
+    std::swap(front_, back_);
+    fresh_ = true;
+  }
+  presented_.fetch_add(1);
+  notify();
+  return true;
+}
+
+void FrameSlot::presentImage(const QImage& image) {
+  {
+    std::lock_guard g(lock_);
+    front_ = image;
+    fresh_ = true;
+  }
+  presented_.fetch_add(1);
+  notify();
+}
+
+QImage FrameSlot::latest() {
+  std::lock_guard g(lock_);
+  fresh_ = false;
+  pending_.store(false);
+  // A deep copy: the streaming thread writes the other buffer next, then this one again.
+  return front_.copy();
+}
+
+void FrameSlot::setListener(QObject* widget) {
+  std::lock_guard g(lock_);
+  listener_ = widget;
+}
+
+void FrameSlot::notify() {
+  if (pending_.exchange(true)) return;  // a repaint is already on its way: it will show this frame
+  std::lock_guard g(lock_);
+  if (listener_) QCoreApplication::postEvent(listener_, new QEvent(kFrameEvent));
+}
+
+// ---------------------------------------------------------------------------------------------
+VideoWidget::VideoWidget(QWidget* parent, std::shared_ptr<FrameSlot> slot)
+    : QWidget(parent), slot_(slot ? std::move(slot) : std::make_shared<FrameSlot>()) {
+  setCursor(Qt::PointingHandCursor);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  slot_->setListener(this);
+}
+
+VideoWidget::~VideoWidget() { slot_->setListener(nullptr); }
+
+bool VideoWidget::event(QEvent* e) {
+  if (e->type() == kFrameEvent) {
+    shown_ = slot_->latest();
+    update();
+    return true;
+  }
+  return QWidget::event(e);
+}
+
+void VideoWidget::paintEvent(QPaintEvent*) {
+  ++paints_;
+  QPainter p(this);
+  if (shown_.isNull()) {
+    p.fillRect(rect(), Qt::black);
+    return;
+  }
+  // Fast scaling: the preview is judged by its smoothness, not by its filtering.
+  p.drawImage(rect(), shown_);
+}
+
+void VideoWidget::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton) emit leftClicked(e->position().toPoint());
+  if (e->button() == Qt::RightButton) emit rightClicked(e->position().toPoint());
+  QWidget::mouseReleaseEvent(e);
+}
+
+// ---------------------------------------------------------------------------------------------
+VideoWindow::VideoWindow() : slot_(std::make_shared<FrameSlot>()), widget_(new VideoWidget(nullptr, slot_)) {}
+
+VideoWindow::~VideoWindow() {
+  if (widget_ && !widget_->parent()) delete widget_;
+}
+
+HRESULT VideoWindow::put_Owner(QWidget* owner) {
+  if (!widget_) return E_UNEXPECTED;
+  owner_ = owner;
+  const QRect geometry = widget_->geometry();
+  widget_->setParent(owner);  // a child window: never a top-level or full-screen one
+  widget_->setGeometry(geometry);
+  widget_->setVisible(visible_ && owner);
+  return S_OK;
+}
+
+HRESULT VideoWindow::get_Owner(QWidget*& owner) {
+  owner = owner_;
+  return S_OK;
+}
+
+HRESULT VideoWindow::SetWindowPosition(int left, int top, int width, int height) {
+  if (!widget_) return E_UNEXPECTED;
+  if (width < 0 || height < 0) return E_INVALIDARG;
+  widget_->setGeometry(left, top, width, height);
+  return S_OK;
+}
+
+HRESULT VideoWindow::put_Visible(bool visible) {
+  visible_ = visible;
+  if (!widget_) return E_UNEXPECTED;
+  widget_->setVisible(visible && owner_);
+  return S_OK;
+}
+
+HRESULT VideoWindow::get_Visible(bool& visible) {
+  visible = visible_;
+  return S_OK;
+}
+
+}  // namespace vistrel::platform::ui

@@ -1,0 +1,99 @@
+#pragma once
+// The live preview: a widget that paints the latest video frame scaled to its rectangle. Any
+// renderer hands frames over with presentFrame() from its streaming thread; the frame is copied
+// into a back buffer and the widget is asked to repaint once, so a frame that arrives before the
+// previous one was painted simply replaces it (no queue builds up, the streaming thread never
+// waits for the user interface). Left and right clicks are forwarded as signals; the cursor is a
+// hand. VideoWindow puts IVideoWindow on top of it (owner, position, visibility).
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "platform/media/IVideoWindow.h"
+#include "platform/media/MediaType.h"
+
+namespace vistrel::platform::ui {
+
+// The hand-over point between a renderer (any thread) and the widget (user-interface thread).
+// Shared by both, so that either may go first.
+class FrameSlot {
+ public:
+  // Streaming thread. Copies one frame of `type` (RGB24 or RGB32, bottom-up or top-down as its
+  // height says) into the back buffer. False for a type or length it cannot show. Never blocks
+  // on the user interface.
+  bool present(const media::MediaType& type, const uint8_t* data, int32_t length);
+  // Any thread: an image already in memory.
+  void presentImage(const QImage& image);
+  // User-interface thread: the newest frame (a null image before the first).
+  QImage latest();
+  int64_t framesPresented() const { return presented_.load(); }
+
+ private:
+  friend class VideoWidget;
+  void setListener(QObject* widget);
+  void notify();
+
+  std::mutex lock_;
+  QImage front_, back_;
+  bool fresh_ = false;
+  QObject* listener_ = nullptr;  // guarded by lock_: the widget clears it before it dies
+  std::atomic<bool> pending_{false};
+  std::atomic<int64_t> presented_{0};
+};
+
+class VideoWidget : public QWidget {
+  Q_OBJECT
+ public:
+  explicit VideoWidget(QWidget* parent = nullptr, std::shared_ptr<FrameSlot> slot = nullptr);
+  ~VideoWidget() override;
+
+  const std::shared_ptr<FrameSlot>& frameSlot() const { return slot_; }
+  // Any thread: see FrameSlot::present.
+  bool presentFrame(const media::MediaType& type, const uint8_t* data, int32_t length) {
+    return slot_->present(type, data, length);
+  }
+  int paintCount() const { return paints_; }
+
+ signals:
+  void leftClicked(QPoint position);
+  void rightClicked(QPoint position);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  std::shared_ptr<FrameSlot> slot_;
+  QImage shown_;
+  int paints_ = 0;
+};
+
+// IVideoWindow over a VideoWidget: the widget becomes a child of the owner at the given position;
+// it is never full screen (the plate window does that). User-interface thread.
+class VideoWindow : public media::IVideoWindow {
+ public:
+  VideoWindow();
+  ~VideoWindow() override;
+  media::HRESULT put_Owner(QWidget* owner) override;
+  media::HRESULT get_Owner(QWidget*& owner) override;
+  media::HRESULT SetWindowPosition(int left, int top, int width, int height) override;
+  media::HRESULT put_Visible(bool visible) override;
+  media::HRESULT get_Visible(bool& visible) override;
+
+  // Null once the owner destroyed it with itself.
+  VideoWidget* widget() const { return widget_.data(); }
+  const std::shared_ptr<FrameSlot>& frameSlot() const { return slot_; }
+
+ private:
+  std::shared_ptr<FrameSlot> slot_;
+  QWidget* owner_ = nullptr;
+  QPointer<VideoWidget> widget_;  // owned by its parent once it has one, else by us
+  bool visible_ = true;
+};
+
+}  // namespace vistrel::platform::ui
