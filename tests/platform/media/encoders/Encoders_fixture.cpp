@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/media/FilterMapper.h"
+#include "platform/media/filters/AviMux.h"
+#include "platform/media/filters/EncoderFilters.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -113,6 +117,21 @@ void pushAv(PushSource* video, PushSource* audio, int count, REFERENCE_TIME fram
       audioTime += block;
     }
   }
+}
+
+void registerFilters() {
+  auto mapper = FilterMapper::instance();
+  registerEncoderFilters(*mapper);
+  bool avi = false;
+  for (const auto& r : mapper->registrations())
+    if (r.clsid == CLSID_AviDest) avi = true;
+  if (!avi)
+    mapper->RegisterFilter({CLSID_AviDest,
+                            QStringLiteral("AVI Mux"),
+                            MERIT_DO_NOT_USE,
+                            CLSID_LegacyAmFilterCategory,
+                            {{PINDIR_OUTPUT, false, {{MEDIATYPE_Stream, MEDIASUBTYPE_Avi}}, GUID_NULL}},
+                            &AviMux::create});
 }
 
 std::shared_ptr<IPin> pinOf(const std::shared_ptr<IBaseFilter>& filter, int index) {

@@ -40,6 +40,9 @@ std::vector<uint8_t> toneBlock(int frames, int rate, int channels, double& phase
 void pushAv(PushSource* video, PushSource* audio, int count, REFERENCE_TIME frameDuration, int width,
             int height, int rate, int channels);
 
+// The encoder filters in the mapper, and the AVI multiplexer while the system filters lack it.
+void registerFilters();
+
 std::shared_ptr<IPin> pinOf(const std::shared_ptr<IBaseFilter>& filter, int index);
 int pinCount(const std::shared_ptr<IBaseFilter>& filter);
 
