@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QtDebug>
 #include <optional>
 
 namespace vistrel::settings {
@@ -110,6 +111,16 @@ void TSavePrefsForm::AucunBtnClick() { choose(spNone); }
 
 std::optional<TSavePreferences> TSavePrefsForm::Choose() {
   choiceMade_ = false;
+  const QString preset = qEnvironmentVariable("VISTREL_SAVE_PREFS").trimmed().toLower();
+  const std::pair<const char*, TSavePreferences> presets[] = {
+      {"normal", spRegistre}, {"portable", spPortable}, {"aucun", spNone}};
+  for (const auto& [name, mode] : presets) {
+    if (preset != QLatin1String(name)) continue;
+    qInfo().noquote() << "save-prefs:" << windowTitle() << "|" << preset;
+    chosen_ = mode;
+    choiceMade_ = true;
+    return mode;
+  }
   exec();  // the frame's close button and Escape reject the dialog without a choice
   if (!choiceMade_) return std::nullopt;
   return chosen_;

@@ -457,5 +457,18 @@ TEST(SavePrefsForm, EachButtonChoosesItsMode) {
   }
 }
 
+TEST(SavePrefsForm, APresetChoiceAnswersWithoutShowing) {
+  const std::pair<const char*, std::optional<TSavePreferences>> cases[] = {
+      {"normal", spRegistre}, {"Portable", spPortable}, {" aucun ", spNone}, {"", std::nullopt}};
+  for (const auto& [preset, expected] : cases) {
+    qputenv("VISTREL_SAVE_PREFS", preset);
+    TSavePrefsForm form;
+    // Without a preset the dialog shows; it is then closed by its frame.
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    EXPECT_EQ(form.Choose(), expected) << preset;
+  }
+  qunsetenv("VISTREL_SAVE_PREFS");
+}
+
 }  // namespace
 }  // namespace vistrel::settings
