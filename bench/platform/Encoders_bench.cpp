@@ -5,6 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/media/filters/FfmpegEncoders.h"
@@ -31,6 +33,12 @@ const std::vector<std::vector<uint8_t>>& palFrames() {
         }
       all.push_back(std::move(f));
     }
+    // VISTREL_BENCH_FRAMES=<file> saves the pictures (bottom-up BGR rows) for the ffmpeg tool.
+    if (const char* path = std::getenv("VISTREL_BENCH_FRAMES"))
+      if (FILE* f = std::fopen(path, "wb")) {
+        for (const auto& frame : all) std::fwrite(frame.data(), 1, frame.size(), f);
+        std::fclose(f);
+      }
     return all;
   }();
   return frames;
