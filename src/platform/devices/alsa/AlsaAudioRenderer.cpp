@@ -92,8 +92,7 @@ HRESULT AlsaAudioRenderer::onPause() {
   if (r == 0) {
     pcm_ = h;
   } else {
-    static std::atomic<bool> said{false};
-    if (!said.exchange(true))
+    if (!saidNoOutput_.exchange(true))
       say("no sound output (" + device_ + ": " + describeAlsaError(r) + "); the sound is discarded");
   }
   return S_OK;  // the graph runs without sound rather than not at all

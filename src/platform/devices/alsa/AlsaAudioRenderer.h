@@ -4,7 +4,8 @@
 // IBasicAudio: volume in hundredths of a decibel (-10000 silence ... 0 full) and balance, applied
 // to the samples. Receive never blocks the upstream thread: blocks go into a queue of at most
 // half a second (the oldest are dropped), and a playback thread writes them out. Without any
-// playback device the renderer consumes at the clock's pace and says so once on standard error.
+// playback device the renderer consumes at the clock's pace and says so once (per renderer) on
+// standard error.
 
 #include <QString>
 #include <atomic>
@@ -66,6 +67,7 @@ class AlsaAudioRenderer : public media::BaseFilter, public media::IBasicAudio {
   std::deque<std::vector<uint8_t>> queue_;
   size_t queuedBytes_ = 0;
   std::atomic<int64_t> played_{0};
+  std::atomic<bool> saidNoOutput_{false};  // the missing output is told once per renderer
 };
 
 // The linear gain of a volume in hundredths of a decibel (0 at -10000).
