@@ -11,7 +11,8 @@ namespace {
 constexpr int kMaxIncludeDepth = 16;
 constexpr int kMaxConditionalDepth = 256;
 
-bool isIdentStart(QChar c) { return c == u'_' || (c.unicode() < 128 ? c.isLetter() : c.isLetter()); }
+// Letters beyond ASCII are accepted too, so that French names can be identifiers.
+bool isIdentStart(QChar c) { return c == u'_' || c.isLetter(); }
 bool isIdentChar(QChar c) { return isIdentStart(c) || (c >= u'0' && c <= u'9'); }
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 int hexValue(QChar c) {

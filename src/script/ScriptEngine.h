@@ -7,6 +7,14 @@
 // Ownership: the engine owns the compiled program; host callables are copied into it and live until
 // the next compile() or the engine's destruction. HostCall and CompileContext are only valid during
 // the call that hands them out.
+//
+// The language: program header, uses (ignored), const/type/var sections, procedures and functions
+// (nested, forward, default parameters, value/const/var/out), Result or the function name; integer
+// types of every width, Boolean, Char, strings (UTF-16), reals, TDateTime, enumerations, subranges,
+// sets of up to 256 members, static, dynamic and open arrays, records; if, case (ordinals and
+// strings), for, while, repeat, with, try/except (on E: Exception do), try/finally, raise, exit,
+// break, continue. Not supported: pointers, variant records, goto, classes declared by scripts, calls
+// through procedural variables, and running host-declared class members.
 #pragma once
 
 #include <QList>
