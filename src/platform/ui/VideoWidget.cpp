@@ -62,6 +62,12 @@ QImage FrameSlot::latest() {
 void FrameSlot::setListener(QObject* widget) {
   std::lock_guard g(lock_);
   listener_ = widget;
+  // A frame presented while nobody listened left the flag up: the new widget must hear of the next.
+  pending_.store(false);
+  if (widget && fresh_) {
+    pending_.store(true);
+    QCoreApplication::postEvent(widget, new QEvent(kFrameEvent));
+  }
 }
 
 void FrameSlot::notify() {

@@ -123,3 +123,18 @@ TEST(VideoWindow, OwnerPositionAndVisibility) {
   EXPECT_FALSE(window.widget()->isVisible());
   EXPECT_EQ(window.SetWindowPosition(0, 0, -1, 5), E_INVALIDARG);
 }
+
+TEST(VideoWidget, AWidgetAttachedLaterShowsWhatWasPresentedBefore) {
+  auto slot = std::make_shared<FrameSlot>();
+  const auto frame = quadrantFrame();
+  ASSERT_TRUE(slot->present(MediaType::rgb24(4, 2, 0), frame.data(), int32_t(frame.size())));
+  VideoWidget w(nullptr, slot);
+  w.resize(200, 100);
+  w.show();
+  settle();
+  EXPECT_EQ(w.grab().toImage().pixel(150, 75) & 0xFFFFFF, qRgb(0, 0, 255) & 0xFFFFFF);
+  std::vector<uint8_t> next(frame.size(), 0);
+  ASSERT_TRUE(slot->present(MediaType::rgb24(4, 2, 0), next.data(), int32_t(next.size())));
+  settle();
+  EXPECT_EQ(w.grab().toImage().pixel(150, 75) & 0xFFFFFF, 0u);
+}
