@@ -61,6 +61,8 @@ void runOverlay(benchmark::State& state, int border, bool allowed, bool changing
 void BM_OverlayTwoLinesBorder0(benchmark::State& state) { runOverlay(state, 0, true, true); }
 void BM_OverlayTwoLinesBorder5(benchmark::State& state) { runOverlay(state, 5, true, true); }
 void BM_OverlayPlainCopy(benchmark::State& state) { runOverlay(state, 5, false, true); }
+void BM_OverlayTwoLinesBorder1(benchmark::State& state) { runOverlay(state, 1, true, true); }
+BENCHMARK(BM_OverlayTwoLinesBorder1)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_OverlayTwoLinesBorder0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OverlayTwoLinesBorder5)->Unit(benchmark::kMicrosecond);

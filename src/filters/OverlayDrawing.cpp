@@ -50,6 +50,20 @@ struct Factors {
 };
 const Factors kFactors;
 
+// dst[i] *= src[i], eight at a time where the compiler can.
+void multiplyInto(float* __restrict dst, const float* __restrict src, int n) {
+  using Lanes = float __attribute__((vector_size(32)));
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    Lanes a, b;
+    std::memcpy(&a, dst + i, sizeof a);
+    std::memcpy(&b, src + i, sizeof b);
+    a *= b;
+    std::memcpy(dst + i, &a, sizeof a);
+  }
+  for (; i < n; ++i) dst[i] *= src[i];
+}
+
 }  // namespace
 
 int OverlayAutomaticCellHeight(int pictureWidth) {
@@ -132,7 +146,9 @@ void OverlayTextPainter::DrawLine(QImage& picture, const QString& text, int x, i
       p.setPen(QColor(0, 0, 0));
       p.drawText(QPoint(x - maskRect.left(), y + font.ascent - maskRect.top()), text);
     }
-    drawOutline(picture, maskRect, b);
+    // The outline and the text in its colour, both from the one mask.
+    drawOutlined(picture, maskRect, b, font.colour);
+    return;
   }
 
   QPainter p(&picture);
@@ -141,47 +157,74 @@ void OverlayTextPainter::DrawLine(QImage& picture, const QString& text, int x, i
   p.drawText(QPoint(x, y + font.ascent), text);
 }
 
-void OverlayTextPainter::drawOutline(QImage& picture, const QRect& maskRect, int b) {
-  const QRect out = maskRect.adjusted(-b, -b, b, b).intersected(picture.rect());
-  if (out.isEmpty()) return;
+void OverlayTextPainter::drawOutlined(QImage& picture, const QRect& maskRect, int b, const QColor& colour) {
+  // The ink's bounding box in the mask: everything outside it is a factor of 1.
   const int mw = maskRect.width();
   const int mh = maskRect.height();
-  const int ow = out.width();
-  rows_.assign(static_cast<size_t>(mh) * ow, 1.0f);
-
-  // Horizontal: each output column takes the product over mask columns px - b .. px + b.
+  int inkLeft = mw, inkRight = -1, inkTop = mh, inkBottom = -1;
   for (int my = 0; my < mh; ++my) {
     const uint8_t* m = mask_.constScanLine(my);
-    float* row = rows_.data() + static_cast<size_t>(my) * ow;
-    bool any = false;
-    for (int mx = 0; mx < mw && !any; ++mx) any = m[mx] != 0;
-    if (!any) continue;
-    for (int ox = 0; ox < ow; ++ox) {
-      const int centre = out.left() + ox - maskRect.left();
-      const int from = std::max(centre - b, 0);
-      const int to = std::min(centre + b, mw - 1);
-      float v = 1.0f;
-      for (int mx = from; mx <= to; ++mx) v *= kFactors.value[m[mx]];
-      row[ox] = v;
+    int first = 0;
+    while (first < mw && m[first] == 0) ++first;
+    if (first == mw) continue;
+    int last = mw - 1;
+    while (m[last] == 0) --last;
+    inkLeft = std::min(inkLeft, first);
+    inkRight = std::max(inkRight, last);
+    inkTop = std::min(inkTop, my);
+    inkBottom = my;
+  }
+  if (inkRight < 0) return;
+  const QRect ink(maskRect.left() + inkLeft, maskRect.top() + inkTop, inkRight - inkLeft + 1,
+                  inkBottom - inkTop + 1);
+  const QRect out = ink.adjusted(-b, -b, b, b).intersected(picture.rect());
+  if (out.isEmpty()) return;
+  const int ow = out.width();
+  const int fw = ow + 2 * b;  // factor columns out.left() - b .. out.right() + b
+  const int rows = ink.height();
+
+  // Factors (1 - coverage) of the ink rows, padded with 1 on both sides.
+  factors_.assign(static_cast<size_t>(fw), 1.0f);
+  rows_.resize(static_cast<size_t>(rows) * ow);
+  for (int r = 0; r < rows; ++r) {
+    const uint8_t* m = mask_.constScanLine(ink.top() - maskRect.top() + r);
+    float* __restrict f = factors_.data();
+    for (int i = 0; i < fw; ++i) {
+      const int mx = out.left() - b + i - maskRect.left();
+      f[i] = mx >= inkLeft && mx <= inkRight ? kFactors.value[m[mx]] : 1.0f;
     }
+    // Horizontal: the product of the 2b + 1 factors centred on each column, one shift at a time
+    // so that the loop runs over whole rows.
+    float* __restrict h = rows_.data() + static_cast<size_t>(r) * ow;
+    std::copy(f, f + ow, h);
+    for (int k = 1; k <= 2 * b; ++k) multiplyInto(h, f + k, ow);
   }
 
-  // Vertical, applied straight to the picture.
-  for (int oy = 0; oy < out.height(); ++oy) {
-    const int py = out.top() + oy;
-    const int centre = py - maskRect.top();
-    const int from = std::max(centre - b, 0);
-    const int to = std::min(centre + b, mh - 1);
+  // Vertical, over the horizontal products of the ink rows within reach, then onto the picture
+  // followed by the text's own pass: colour × coverage over what the outline left.
+  const int bgr[3] = {colour.blue(), colour.green(), colour.red()};
+  column_.resize(static_cast<size_t>(ow));
+  for (int py = out.top(); py <= out.bottom(); ++py) {
+    const int from = std::max(py - b, ink.top()) - ink.top();
+    const int to = std::min(py + b, ink.bottom()) - ink.top();
     if (from > to) continue;
+    float* __restrict v = column_.data();
+    std::copy(rows_.data() + static_cast<size_t>(from) * ow,
+              rows_.data() + static_cast<size_t>(from + 1) * ow, v);
+    for (int r = from + 1; r <= to; ++r) multiplyInto(v, rows_.data() + static_cast<size_t>(r) * ow, ow);
     uint8_t* dst = picture.scanLine(py) + out.left() * 3;
-    for (int ox = 0; ox < ow; ++ox) {
-      float v = 1.0f;
-      for (int my = from; my <= to; ++my) v *= rows_[static_cast<size_t>(my) * ow + ox];
-      if (v >= 1.0f) continue;
-      uint8_t* px = dst + ox * 3;
-      px[0] = static_cast<uint8_t>(px[0] * v + 0.5f);
-      px[1] = static_cast<uint8_t>(px[1] * v + 0.5f);
-      px[2] = static_cast<uint8_t>(px[2] * v + 0.5f);
+    const bool inkRow = py >= ink.top() && py <= ink.bottom();
+    const uint8_t* m = inkRow ? mask_.constScanLine(py - maskRect.top()) : nullptr;
+    for (int i = 0; i < ow; ++i) {
+      const int mx = out.left() + i - maskRect.left();
+      const int a = m && mx >= inkLeft && mx <= inkRight ? m[mx] : 0;
+      if (v[i] >= 1.0f && a == 0) continue;
+      uint8_t* px = dst + i * 3;
+      for (int c = 0; c < 3; ++c) {
+        int value = v[i] < 1.0f ? static_cast<int>(px[c] * v[i] + 0.5f) : px[c];
+        if (a) value = (bgr[c] * a + value * (255 - a) + 127) / 255;
+        px[c] = static_cast<uint8_t>(value);
+      }
     }
   }
 }

@@ -5,8 +5,10 @@
 // The outline equals drawing the text in black at every offset (dx, dy) with dx, dy from -b to b
 // before drawing it in its colour. Each such pass scales a pixel by (1 - coverage) of the text
 // shifted by the offset, so the passes together scale it by the product of (1 - coverage) over
-// the (2b + 1)² window around it. The text is rendered once into a coverage mask and that product
-// is taken in a horizontal and then a vertical pass, at a cost linear in b instead of quadratic.
+// the (2b + 1)² window around it. The text is rendered once into a coverage mask with QPainter;
+// that product is taken in a horizontal and then a vertical pass, at a cost linear in b instead
+// of quadratic, and the text's colour is blended from the same mask. Without an outline the text
+// is drawn with QPainter straight onto the picture.
 
 #include <QColor>
 #include <QFont>
@@ -59,10 +61,12 @@ class OverlayTextPainter {
   void DrawLine(QImage& picture, const QString& text, int x, int y, const OverlayFont& font, int border);
 
  private:
-  void drawOutline(QImage& picture, const QRect& maskRect, int border);
+  void drawOutlined(QImage& picture, const QRect& maskRect, int border, const QColor& colour);
 
   QImage mask_;
+  std::vector<float> factors_;
   std::vector<float> rows_;
+  std::vector<float> column_;
 };
 
 }  // namespace vistrel::filters
