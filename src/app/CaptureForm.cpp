@@ -4,6 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QTimer>
+#include <QWindow>
+
+#include "actions/CustomScript.h"
+#include "actions/KeyDispatch.h"
+#include "actions/RaccourcisForm.h"
+#include "actions/SuperAction.h"
 
 #include "app/ApplicationTexts.h"
 #include "app/ImageList.h"
@@ -11,6 +17,7 @@
 #include "platform/Environment.h"
 #include "platform/Trace.h"
 #include "platform/registry/Registry.h"
+#include "settings/OrbanoPreferences.h"
 #include "settings/Parameters.h"
 
 namespace vistrel::app {
@@ -40,6 +47,7 @@ TCaptureForm::TCaptureForm(QWidget* parent) : QWidget(parent) {
   images_ = createMainImageList();
   createControls();
   createPanels();
+  createActions();
   handle_ = platform::ui::registerWindow(this);
   FormCreate();
 }
@@ -61,6 +69,12 @@ void TCaptureForm::FormCreate() {
                           .arg(10)
                           .arg(2023));
   platform::traceLine(QStringLiteral("Enter FormCreate"));
+  gp_ = new settings::TOrbanoPreferences(this);
+  gp_->settitre(kProductName);
+  gp_->setversion(kSignature);
+  gp_->OnLoadPrefs = [this](settings::TOrbanoPreferences&) { gpLoadPrefs(); };
+  gp_->OnSavePrefs = [this](settings::TOrbanoPreferences&) { gpSavePrefs(); };
+  gp_->OnChangeMode = [this](settings::TSavePreferences mode) { gpChangeMode(mode); };
   params_ = std::make_unique<settings::TparameterList>(kSignature);
   startupInProgress_ = true;
   platform::traceLine(QStringLiteral("Exit FormCreate"));
@@ -69,7 +83,10 @@ void TCaptureForm::FormCreate() {
 void TCaptureForm::FormShow() {
   platform::traceLine(QStringLiteral("Enter FormShow"));
   panel2_->show();
+  applyRunTimeActionTexts();
   setWindowTitle(QStringLiteral("%1 de %2").arg(kApplicationTitle, kMakerName));
+  // Keys are caught on the window before the focused control sees them.
+  if (QWindow* window = windowHandle()) window->installEventFilter(keys_);
   ChargerPrefs1();
   etat_ = etatPreview;
   platform::traceLine(QStringLiteral("Exit FormShow"));
@@ -83,6 +100,19 @@ void TCaptureForm::ChargerPrefs1() {
     AfficherPanneau(params_->Enum(QStringLiteral("Panneau actif")).Value);
     tb_->setValue(params_->Integer(QStringLiteral("Volume")).Value);
     AppliquerVolume();
+    if (params_->Boolean(QStringLiteral("Fullscreen On")).Value) runAction(QStringLiteral("tafullscreen"));
+    platform::traceLine(QStringLiteral("Fullscreen passed"));
+    if (params_->Boolean(QStringLiteral("Reduced on")).Value) runAction(QStringLiteral("acReduire"));
+    platform::traceLine(QStringLiteral("ReducedOn passed"));
+    if (params_->Boolean(QStringLiteral("Mute On")).Value) runAction(QStringLiteral("taMute"));
+    platform::traceLine(QStringLiteral("MuteOn passed"));
+    if (raccourcis_) {
+      raccourcis_->setSortOrder(params_->Enum(QStringLiteral("Raccourcis Sort")).Value);
+      raccourcis_->OnSortChanged = [this](int order) {
+        params_->Enum(QStringLiteral("Raccourcis Sort")).Value = static_cast<uint8_t>(order);
+      };
+      raccourcis_->Fill(al_);
+    }
     platform::traceLine(QStringLiteral("Exit ChargerPrefs1"));
   });
 }
@@ -96,6 +126,9 @@ void TCaptureForm::AppEventsIdle() {
   startupInProgress_ = false;
   platform::traceLine(QStringLiteral("Exit AppEventsIdle"));
   emit deferredStartFinished();
+  // Where no window manager activates the application (a virtual screen, the offscreen
+  // platform), the command line is interpreted now; the processor does it only once.
+  Switch1_->AppActivate();
 }
 
 void TCaptureForm::SauverPrefs() {
@@ -103,6 +136,13 @@ void TCaptureForm::SauverPrefs() {
   guarded([&] { params_->Integer(QStringLiteral("Volume")).Value = tb_->value(); });
   params_->SaveAll();
 }
+
+// The application manager's and the typed actions' own preferences are read here once they exist.
+void TCaptureForm::gpLoadPrefs() {}
+
+void TCaptureForm::gpSavePrefs() { SauverPrefs(); }
+
+void TCaptureForm::gpChangeMode(settings::TSavePreferences mode) { settings::setCurrentStoreMode(mode); }
 
 void TCaptureForm::FormCloseQuery() {
   platform::traceLine(QStringLiteral("Enter FormCloseQuery"));

@@ -10,20 +10,33 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
+#include <QString>
 #include <QToolBar>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
+
+#include "actions/ActionList.h"
 
 #include "app/Plaque.h"
 #include "app/StatusPanels.h"
 #include "platform/ui/PostedMessages.h"
 #include "settings/SavePreferences.h"
 
+namespace vistrel::actions {
+class TCustomSuperAction;
+class TKeyDispatcher;
+class TRaccourcisForm;
+class TScript;
+class TSwitch;
+}  // namespace vistrel::actions
+
 namespace vistrel::settings {
 class TparameterList;
-}
+class TOrbanoPreferences;
+}  // namespace vistrel::settings
 
 namespace vistrel::app {
 
@@ -40,9 +53,12 @@ class TCaptureForm : public QWidget {
   ~TCaptureForm() override;
 
   void setPlaque(Tplaque* plaque) { plaque_ = plaque; }
+  // The shortcuts window, created after the main window by the program entry.
+  void setRaccourcis(actions::TRaccourcisForm* form);
   Tplaque* plaque() const { return plaque_; }
   platform::ui::WindowHandle handle() const { return handle_; }
   settings::TparameterList& params() const { return *params_; }
+  settings::TOrbanoPreferences& gp() const { return *gp_; }
 
   // Layout of the preview.
   void DisposerFenetre();
@@ -59,6 +75,17 @@ class TCaptureForm : public QWidget {
 
   // Volume: the slider, mute and the gauge.
   void AppliquerVolume();
+  void setMute(bool on);
+  void setFullScreen(bool on);
+  void setReduced(bool on);
+
+  // Commands.
+  actions::TActionList& al() const { return *al_; }
+  actions::TCustomSuperAction* action(const QString& name) const;
+  // The interactive execution of an action (as a button or a key runs it).
+  bool runAction(const QString& name);
+  actions::TSwitch& switch1() const { return *Switch1_; }
+  actions::TScript& script1() const { return *Script1_; }
 
   // Start-up stages; public so that tests can drive them.
   void ChargerPrefs1();
@@ -90,14 +117,23 @@ class TCaptureForm : public QWidget {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void createControls();
   void createPanels();
+  void createActions();
+  std::map<QString, actions::THandler> mainHandlers();
+  void applyRunTimeActionTexts();
+  void showPreviewMenu(const QPoint& at);
+  void markShownPanel(int number, bool shown);
   void FormCreate();
   void FormShow();
   void FormCloseQuery();
   void FormDestroy();
+  void gpLoadPrefs();
+  void gpSavePrefs();
+  void gpChangeMode(settings::TSavePreferences mode);
   void writeDisplayScalingFlag();
   void removeDisplayScalingFlag();
   void onPanel1Resized();
@@ -105,9 +141,15 @@ class TCaptureForm : public QWidget {
   QRect pictureBounds() const;
 
   std::unique_ptr<settings::TparameterList> params_;
+  settings::TOrbanoPreferences* gp_ = nullptr;  // a child of the window
   QPointer<Tplaque> plaque_;
   platform::ui::WindowHandle handle_ = 0;
   QList<QIcon> images_;
+  actions::TActionList* al_ = nullptr;
+  actions::TScript* Script1_ = nullptr;
+  actions::TSwitch* Switch1_ = nullptr;
+  actions::TKeyDispatcher* keys_ = nullptr;
+  QPointer<actions::TRaccourcisForm> raccourcis_;
 
   QToolBar* tbActions_ = nullptr;
   QToolBar* tbPanneaux_ = nullptr;

@@ -61,6 +61,11 @@ void TCaptureForm::createControls() {
                      "changé avec F3.\r\nUn "
                      "clic gauche saisit une image. Un clic droit ouvre  un menu contextuel."));
   vwEcran_->hide();
+  for (QWidget* preview : {vwEcran_}) {
+    preview->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(preview, &QWidget::customContextMenuRequested, this,
+            [this, preview](const QPoint& at) { showPreviewMenu(preview->mapToGlobal(at)); });
+  }
 
   panel2_ = new QLabel(panel1_);
   panel2_->setObjectName(QStringLiteral("Panel2"));

@@ -3,6 +3,8 @@
 #include <QScreen>
 #include <cmath>
 
+#include "actions/SuperAction.h"
+#include "app/ApplicationTexts.h"
 #include "app/CaptureForm.h"
 #include "app/Plaque.h"
 #include "app/PreviewLayout.h"
@@ -94,6 +96,42 @@ void TCaptureForm::AppliquerVolume() {
       params_->Find(QStringLiteral("Mute On")) && params_->Boolean(QStringLiteral("Mute On")).Value != 0;
   engineVolume_ = mute ? 0 : tb_->value();
   gaugeVolume_->setText(QString::number(engineVolume_ / 100));
+}
+
+void TCaptureForm::setMute(bool on) {
+  params_->Boolean(QStringLiteral("Mute On")).Value = on ? 1 : 0;
+  if (auto* a = action(QStringLiteral("taMute"))) a->SetChecked(on);
+  AppliquerVolume();
+}
+
+void TCaptureForm::setFullScreen(bool on) {
+  if (auto* a = action(QStringLiteral("tafullscreen"))) a->SetChecked(on);
+  if (on) {
+    // Without a video source only the check mark changes.
+    if (!hasVideoSource() || !plaque_) return;
+    plaque_->showFullScreen();
+  } else if (plaque_) {
+    plaque_->hide();
+  }
+  DimensionnerWithRatio();
+}
+
+void TCaptureForm::setReduced(bool on) {
+  auto* a = action(QStringLiteral("acReduire"));
+  if (on) {
+    panel1_->move(0, 0);
+    resize(panel1_->size());
+    if (a) a->setCaption(QStringLiteral("Restaurer"));
+    panel1_->raise();
+    setWindowTitle(hasVideoSource() ? windowTitle() : QStringLiteral("aucun flux vidéo"));
+    return;
+  }
+  DisposerFenetre();
+  const bool wide = params_->Boolean(QStringLiteral("WideScreen")).Value != 0;
+  panel1_->move(previewOffset_ + 10, wide ? 76 : 40);
+  resize(700, 459);
+  if (a) a->setCaption(QStringLiteral("Réduire"));
+  setWindowTitle(QStringLiteral("%1 de %2").arg(kApplicationTitle, kMakerName));
 }
 
 void TCaptureForm::resizeEvent(QResizeEvent* event) {

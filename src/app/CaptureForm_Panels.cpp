@@ -13,10 +13,14 @@ void TCaptureForm::AfficherPanneau(int number) {
   shown->raise();
   shown->show();
   shownPanel_ = number;
+  markShownPanel(number, true);
 }
 
 void TCaptureForm::MasquerPanneau() {
-  if (shownPanel_ >= 0) panel(shownPanel_)->hide();
+  if (shownPanel_ >= 0) {
+    panel(shownPanel_)->hide();
+    markShownPanel(shownPanel_, false);
+  }
   shownPanel_ = -1;
   params_->Enum(QStringLiteral("Panneau actif")).Value = 0;
 }

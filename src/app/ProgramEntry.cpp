@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <memory>
 
+#include "actions/RaccourcisForm.h"
 #include "app/ApplicationTexts.h"
 #include "app/CaptureForm.h"
 #include "app/MediaFrameworkVersion.h"
 #include "app/Plaque.h"
 #include "app/SignalCloser.h"
+#include "filters/ProgramFilters.h"
+#include "platform/media/FilterMapper.h"
 #include "platform/ui/MessageBoxes.h"
 
 namespace vistrel::app {
@@ -24,12 +27,18 @@ int runVistrel(int argc, char** argv) {
       return 0;
   }
 
+  // The program's own filters join the platform's in the filter mapper.
+  filters::RegisterProgramFilters(*platform::media::FilterMapper::instance());
+
   auto form = std::make_unique<TCaptureForm>();
   auto plaque = std::make_unique<Tplaque>(form.get());
   form->setPlaque(plaque.get());
+  auto raccourcis = std::make_unique<actions::TRaccourcisForm>();
+  form->setRaccourcis(raccourcis.get());
   SignalCloser closer(form.get());
   form->show();
   const int code = QApplication::exec();
+  raccourcis.reset();
   plaque.reset();
   form.reset();
   return code;

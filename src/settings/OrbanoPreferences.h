@@ -19,14 +19,13 @@
 
 #include "settings/PreferencesMan.h"
 #include "settings/SavePreferences.h"
+#include "settings/SavePrefsForm.h"
 
 class QCloseEvent;
 class QShowEvent;
 class QWidget;
 
 namespace vistrel::settings {
-
-class TSavePrefsForm;
 
 class TOrbanoPreferences : public QObject {
   Q_OBJECT

@@ -8,7 +8,9 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QtDebug>
+
 #include <optional>
+#include "platform/ui/MessageBoxes.h"
 
 namespace vistrel::settings {
 namespace {
@@ -111,15 +113,20 @@ void TSavePrefsForm::AucunBtnClick() { choose(spNone); }
 
 std::optional<TSavePreferences> TSavePrefsForm::Choose() {
   choiceMade_ = false;
-  const QString preset = qEnvironmentVariable("VISTREL_SAVE_PREFS").trimmed().toLower();
-  const std::pair<const char*, TSavePreferences> presets[] = {
-      {"normal", spRegistre}, {"portable", spPortable}, {"aucun", spNone}};
-  for (const auto& [name, mode] : presets) {
-    if (preset != QLatin1String(name)) continue;
-    qInfo().noquote() << "save-prefs:" << windowTitle() << "|" << preset;
-    chosen_ = mode;
-    choiceMade_ = true;
-    return mode;
+  // Unattended runs answer from VISTREL_ANSWERS; "fermer" (and a missing answer, which must not
+  // destroy a store) closes the dialog by its frame.
+  if (const auto scripted =
+          platform::ui::scriptedChoice(windowTitle(), {QStringLiteral("normal"), QStringLiteral("portable"),
+                                                       QStringLiteral("aucun"), QStringLiteral("fermer")})) {
+    const std::pair<const char*, TSavePreferences> choices[] = {
+        {"normal", spRegistre}, {"portable", spPortable}, {"aucun", spNone}};
+    for (const auto& [name, mode] : choices) {
+      if (*scripted != QLatin1String(name)) continue;
+      chosen_ = mode;
+      choiceMade_ = true;
+      return mode;
+    }
+    return std::nullopt;
   }
   exec();  // the frame's close button and Escape reject the dialog without a choice
   if (!choiceMade_) return std::nullopt;

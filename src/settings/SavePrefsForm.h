@@ -18,8 +18,8 @@ class TSavePrefsForm : public QDialog {
   explicit TSavePrefsForm(QWidget* parent = nullptr);
 
   // Shows the dialog modally; the chosen mode, or nullopt when it was closed without a choice.
-  // When VISTREL_SAVE_PREFS is "normal", "portable" or "aucun", that choice is made without
-  // showing anything (and logged on standard error), so that runs without a user can end.
+  // When answers are scripted (VISTREL_ANSWERS), the next word "normal", "portable", "aucun" or
+  // "fermer" answers without showing anything, so that runs without a user can end.
   std::optional<TSavePreferences> Choose();
 
   TSavePreferences ChosenMode() const { return chosen_; }

@@ -15,6 +15,7 @@
 
 #include "platform/Environment.h"
 #include "platform/registry/Registry.h"
+#include "platform/ui/MessageBoxes.h"
 #include "settings/IniDocument.h"
 #include "settings/Parameters.h"
 #include "settings/SavePrefsForm.h"
@@ -457,17 +458,27 @@ TEST(SavePrefsForm, EachButtonChoosesItsMode) {
   }
 }
 
-TEST(SavePrefsForm, APresetChoiceAnswersWithoutShowing) {
-  const std::pair<const char*, std::optional<TSavePreferences>> cases[] = {
-      {"normal", spRegistre}, {"Portable", spPortable}, {" aucun ", spNone}, {"", std::nullopt}};
-  for (const auto& [preset, expected] : cases) {
-    qputenv("VISTREL_SAVE_PREFS", preset);
+TEST(SavePrefsForm, AScriptedChoiceAnswersWithoutShowing) {
+  using namespace vistrel::platform::ui;
+  const std::pair<const char*, std::optional<TSavePreferences>> cases[] = {{"normal", spRegistre},
+                                                                           {"Portable", spPortable},
+                                                                           {" aucun ", spNone},
+                                                                           {"fermer", std::nullopt},
+                                                                           {"oui", std::nullopt}};
+  for (const auto& [word, expected] : cases) {
+    auto* scripted =
+        static_cast<ScriptedMessageBoxes*>(setMessageBoxService(std::make_unique<ScriptedMessageBoxes>()));
+    scripted->addWords(ScriptedMessageBoxes::parseWords(QString::fromUtf8(word)));
     TSavePrefsForm form;
-    // Without a preset the dialog shows; it is then closed by its frame.
-    QTimer::singleShot(0, &form, [&form] { form.close(); });
-    EXPECT_EQ(form.Choose(), expected) << preset;
+    EXPECT_EQ(form.Choose(), expected) << word;
+    EXPECT_FALSE(form.isVisible());
   }
-  qunsetenv("VISTREL_SAVE_PREFS");
+  setMessageBoxService(nullptr);
+  qunsetenv("VISTREL_ANSWERS");
+  // Not scripted: the dialog shows; it is then closed by its frame.
+  TSavePrefsForm form;
+  QTimer::singleShot(0, &form, [&form] { form.close(); });
+  EXPECT_EQ(form.Choose(), std::nullopt);
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ ProbedFile probeMedia(const QString& path, bool readPackets) {
   }
   result.opened = true;
   result.format = QString::fromLatin1(context->iformat->name);
-  result.durationSeconds = context->duration == AV_NOPTS_VALUE ? -1 : context->duration / double(AV_TIME_BASE);
+  result.durationSeconds =
+      context->duration == AV_NOPTS_VALUE ? -1 : context->duration / double(AV_TIME_BASE);
   for (unsigned i = 0; i < context->nb_streams; ++i) {
     const AVStream* st = context->streams[i];
     ProbedStream s;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/Environment.h"
+#include "platform/devices/DeviceBackends.h"
 #include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/media/FilterMoniker.h"
@@ -53,9 +54,14 @@ std::vector<VirtualDeviceEntry> VirtualDevices::readSetting(QString& watchedFile
   watchedFile.clear();
   if (setting == QLatin1String("none")) return {};
   if (setting.isEmpty()) {
-    // No real backend yet reports a device: offer one of each kind so a picture shows at once.
-    return {{VirtualDeviceKind::Camera, QStringLiteral("Vistrel Test Camera")},
-            {VirtualDeviceKind::Microphone, QStringLiteral("Vistrel Tone Microphone")}};
+    // For a kind the machine has no real device of, one virtual device, so that a new user sees
+    // a picture and can record at once.
+    std::vector<VirtualDeviceEntry> fallback;
+    if (realDeviceMonikers(media::CLSID_VideoInputDeviceCategory).empty())
+      fallback.push_back({VirtualDeviceKind::Camera, QStringLiteral("Vistrel Test Camera")});
+    if (realDeviceMonikers(media::CLSID_AudioInputDeviceCategory).empty())
+      fallback.push_back({VirtualDeviceKind::Microphone, QStringLiteral("Vistrel Tone Microphone")});
+    return fallback;
   }
   watchedFile = setting;
   QFile f(setting);

@@ -288,8 +288,10 @@ HRESULT FilterGraph::Run() {
 HRESULT FilterGraph::Stop() {
   // Even when the graph thinks it is stopped, a filter may have been started on its own.
   auto order = downstreamFirst();
-  for (auto& f : order)
-    if (auto phases = interfaceOf<IGraphStopPhases>(f)) phases->haltStreaming();
+  // Sources halt first (upstream first), so that a filter further down that flushes in its own
+  // halt step has received everything by then.
+  for (auto it = order.rbegin(); it != order.rend(); ++it)
+    if (auto phases = interfaceOf<IGraphStopPhases>(*it)) phases->haltStreaming();
   HRESULT result = S_OK;
   for (auto& f : order) {
     HRESULT hr = f->Stop();

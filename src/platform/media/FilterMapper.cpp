@@ -56,21 +56,25 @@ std::vector<FilterRegistration> FilterMapper::registrations(const GUID& category
 }
 
 namespace {
-bool typeMatches(const RegPinType& have, const RegPinType& want) {
-  // Null on either side is a wildcard: a query's GUID_NULL, or a pin that takes any subtype.
-  bool major = want.majortype.isNull() || have.majortype.isNull() || want.majortype == have.majortype;
-  bool sub = want.subtype.isNull() || have.subtype.isNull() || want.subtype == have.subtype;
-  return major && sub;
+// A query's GUID_NULL matches anything. A registered GUID_NULL (a pin that takes any type)
+// matches a specific query only without exact matching: an exact search for an MPEG audio
+// encoder must not find the tee.
+bool guidMatches(const GUID& have, const GUID& want, bool exact) {
+  return want.isNull() || want == have || (have.isNull() && !exact);
+}
+
+bool typeMatches(const RegPinType& have, const RegPinType& want, bool exact) {
+  return guidMatches(have.majortype, want.majortype, exact) && guidMatches(have.subtype, want.subtype, exact);
 }
 
 bool pinMatches(const RegFilterPin& pin, PIN_DIRECTION dir, const std::vector<RegPinType>& types,
-                const GUID* category) {
+                const GUID* category, bool exact) {
   if (pin.dir != dir) return false;
   if (category && !category->isNull() && pin.category != *category) return false;
   if (types.empty()) return true;
   for (const auto& want : types)
     for (const auto& have : pin.types)
-      if (typeMatches(have, want)) return true;
+      if (typeMatches(have, want, exact)) return true;
   return false;
 }
 }  // namespace
@@ -82,7 +86,7 @@ std::shared_ptr<IMoniker> FilterMapper::monikerFor(const FilterRegistration& r) 
       r.clsid, [create] { return create(); });
 }
 
-HRESULT FilterMapper::EnumMatchingFilters(std::shared_ptr<IEnumMoniker>& result, uint32_t, bool,
+HRESULT FilterMapper::EnumMatchingFilters(std::shared_ptr<IEnumMoniker>& result, uint32_t, bool exactMatch,
                                           uint32_t merit, bool inputNeeded,
                                           const std::vector<RegPinType>& inputTypes, const GUID*,
                                           const GUID* inCategory, bool bRender, bool outputNeeded,
@@ -94,11 +98,11 @@ HRESULT FilterMapper::EnumMatchingFilters(std::shared_ptr<IEnumMoniker>& result,
     if (f.merit < merit) continue;
     bool inOk = !inputNeeded, outOk = !outputNeeded, rendered = false;
     for (const auto& p : f.pins) {
-      if (inputNeeded && pinMatches(p, PINDIR_INPUT, inputTypes, inCategory)) {
+      if (inputNeeded && pinMatches(p, PINDIR_INPUT, inputTypes, inCategory, exactMatch)) {
         inOk = true;
         rendered = rendered || p.rendered;
       }
-      if (outputNeeded && pinMatches(p, PINDIR_OUTPUT, outputTypes, outCategory)) outOk = true;
+      if (outputNeeded && pinMatches(p, PINDIR_OUTPUT, outputTypes, outCategory, exactMatch)) outOk = true;
     }
     if (!inOk || !outOk) continue;
     if (bRender && !rendered) continue;

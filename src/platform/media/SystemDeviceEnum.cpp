@@ -1,5 +1,6 @@
 #include "platform/media/SystemDeviceEnum.h"
 
+#include "platform/devices/DeviceBackends.h"
 #include "platform/devices/VirtualDevices.h"
 #include "platform/media/FilterMapper.h"
 
@@ -11,6 +12,7 @@ std::vector<std::shared_ptr<IMoniker>> SystemDeviceEnum::monikers(const GUID& ca
   std::vector<std::shared_ptr<IMoniker>> out;
   if (category == CLSID_VideoInputDeviceCategory || category == CLSID_AudioInputDeviceCategory)
     out = devices::VirtualDevices::instance().monikers(category);
+  for (auto& m : devices::realDeviceMonikers(category)) out.push_back(std::move(m));
   auto mapper = FilterMapper::instance();
   for (const auto& r : mapper->registrations(category)) out.push_back(mapper->monikerFor(r));
   return out;

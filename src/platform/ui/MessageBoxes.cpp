@@ -70,10 +70,11 @@ std::unique_ptr<MessageBoxService> installed;
 MessageBoxService& service() {
   std::lock_guard lock(serviceMutex);
   if (!installed) {
-    if (qEnvironmentVariableIsSet("VISTREL_ANSWERS"))
-      installed = std::make_unique<ScriptedMessageBoxes>(
-          ScriptedMessageBoxes::parseAnswers(qEnvironmentVariable("VISTREL_ANSWERS")), true);
-    else
+    if (qEnvironmentVariableIsSet("VISTREL_ANSWERS")) {
+      auto scripted = std::make_unique<ScriptedMessageBoxes>(std::vector<Answer>{}, true);
+      scripted->addWords(ScriptedMessageBoxes::parseWords(qEnvironmentVariable("VISTREL_ANSWERS")));
+      installed = std::move(scripted);
+    } else
       installed = std::make_unique<QtMessageBoxes>();
   }
   return *installed;
@@ -103,22 +104,42 @@ QString answerName(Answer answer) {
 
 Answer safestAnswer(Buttons buttons) { return buttons == Buttons::Ok ? Answer::Ok : Answer::No; }
 
-ScriptedMessageBoxes::ScriptedMessageBoxes(std::vector<Answer> answers, bool log)
-    : answers_(answers.begin(), answers.end()), log_(log) {}
+namespace {
+
+std::optional<Answer> answerOfWord(const QString& word) {
+  if (word == QLatin1String("oui")) return Answer::Yes;
+  if (word == QLatin1String("non")) return Answer::No;
+  if (word == QLatin1String("tous")) return Answer::All;
+  if (word == QLatin1String("ok")) return Answer::Ok;
+  return std::nullopt;
+}
+
+void logLine(const QString& line) {
+  std::fprintf(stderr, "%s\n", qPrintable(line));
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+ScriptedMessageBoxes::ScriptedMessageBoxes(std::vector<Answer> answers, bool log) : log_(log) {
+  addAnswers(answers);
+}
+
+QStringList ScriptedMessageBoxes::parseWords(const QString& list) {
+  QStringList words;
+  for (const QString& raw : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    const QString word = raw.trimmed().toLower();
+    if (!word.isEmpty()) words << word;
+  }
+  return words;
+}
 
 std::vector<Answer> ScriptedMessageBoxes::parseAnswers(const QString& list) {
   std::vector<Answer> answers;
-  for (const QString& raw : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-    const QString word = raw.trimmed().toLower();
-    if (word == QLatin1String("oui"))
-      answers.push_back(Answer::Yes);
-    else if (word == QLatin1String("non"))
-      answers.push_back(Answer::No);
-    else if (word == QLatin1String("tous"))
-      answers.push_back(Answer::All);
-    else if (word == QLatin1String("ok"))
-      answers.push_back(Answer::Ok);
-    else if (!word.isEmpty())
+  for (const QString& word : parseWords(list)) {
+    if (const auto answer = answerOfWord(word))
+      answers.push_back(*answer);
+    else
       std::fprintf(stderr, "vistrel: warning: VISTREL_ANSWERS: unknown answer \"%s\" skipped\n",
                    qPrintable(word));
   }
@@ -126,37 +147,62 @@ std::vector<Answer> ScriptedMessageBoxes::parseAnswers(const QString& list) {
 }
 
 void ScriptedMessageBoxes::addAnswers(const std::vector<Answer>& answers) {
-  answers_.insert(answers_.end(), answers.begin(), answers.end());
+  for (Answer a : answers) words_.push_back(answerName(a));
+}
+
+void ScriptedMessageBoxes::addWords(const QStringList& words) {
+  for (const QString& w : words) words_.push_back(w);
 }
 
 Answer ScriptedMessageBoxes::ask(MessageKind kind, const QString& text, Buttons buttons, const QString&) {
   Answer answer = safestAnswer(buttons);
   QString note;
-  if (answers_.empty()) {
+  if (words_.empty()) {
     note = QStringLiteral(" (no answer left: safest button)");
   } else {
-    const Answer next = answers_.front();
-    answers_.pop_front();
-    // An OK answers any message; a Yes/No answer given to an OK box is taken as OK.
-    if (offered(next, buttons))
-      answer = next;
+    const QString word = words_.front();
+    words_.pop_front();
+    const auto next = answerOfWord(word);
+    if (next && offered(*next, buttons))
+      answer = *next;
     else
-      note = QStringLiteral(" (answer %1 not offered: safest button)").arg(answerName(next));
+      note = QStringLiteral(" (answer %1 not offered: safest button)").arg(word);
   }
   asked_.push_back(Question{kind, text, buttons, answer});
   if (log_) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\\n"))
         .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-    std::fprintf(stderr, "message-box: %s | %s | %s%s\n", qPrintable(kindName(kind)), qPrintable(shown),
-                 qPrintable(answerName(answer)), qPrintable(note));
-    std::fflush(stderr);
+    logLine(
+        QStringLiteral("message-box: %1 | %2 | %3%4").arg(kindName(kind), shown, answerName(answer), note));
   }
   return answer;
 }
 
+std::optional<QString> ScriptedMessageBoxes::scriptedChoice(const QString& question,
+                                                            const QStringList& accepted) {
+  QString choice;
+  QString note;
+  if (words_.empty()) {
+    note = QStringLiteral(" (no answer left: safest choice)");
+  } else {
+    const QString word = words_.front();
+    words_.pop_front();
+    if (accepted.contains(word))
+      choice = word;
+    else
+      note = QStringLiteral(" (answer %1 not offered: safest choice)").arg(word);
+  }
+  if (log_) logLine(QStringLiteral("dialog: %1 | %2%3").arg(question, choice, note));
+  return choice;
+}
+
 Answer showMessage(MessageKind kind, const QString& text, Buttons buttons, const QString& caption) {
   return service().ask(kind, text, buttons, caption);
+}
+
+std::optional<QString> scriptedChoice(const QString& question, const QStringList& accepted) {
+  return service().scriptedChoice(question, accepted);
 }
 
 MessageBoxService* setMessageBoxService(std::unique_ptr<MessageBoxService> replacement) {

@@ -230,7 +230,7 @@ TEST(FilterMapper, EnumMatchingFiltersTreatsGuidNullAsAWildcard) {
   }
   EXPECT_NE(std::find(names.begin(), names.end(), QStringLiteral("Infinite Pin Tee Filter")), names.end());
   EXPECT_EQ(std::find(names.begin(), names.end(), QStringLiteral("Null Renderer")), names.end());
-  // Renderers of audio: none registered among the system filters here but the null renderer.
+  // Renderers of audio: the default sound output.
   mapper->EnumMatchingFilters(e, 0, true, 0, true, {{MEDIATYPE_Audio, GUID_NULL}}, nullptr, nullptr, true,
                               false, {}, nullptr, nullptr);
   ASSERT_FALSE(e->all().empty());
@@ -240,6 +240,26 @@ TEST(FilterMapper, EnumMatchingFiltersTreatsGuidNullAsAWildcard) {
   e->all()[0]->BindToObject(f2);
   EXPECT_NE(f, f2);  // a fresh filter on each bind
   EXPECT_EQ(e->all()[0]->IsEqual(e->all()[0]), S_OK);
+}
+
+TEST(FilterMapper, AnExactSearchIsNotAnsweredByFiltersThatTakeAnyType) {
+  auto mapper = FilterMapper::instance();
+  auto names = [&](bool exact) {
+    std::shared_ptr<IEnumMoniker> e;
+    mapper->EnumMatchingFilters(e, 0, exact, 0, true, {{MEDIATYPE_Audio, MEDIASUBTYPE_PCM}}, nullptr, nullptr,
+                                false, true, {{MEDIATYPE_Audio, MEDIASUBTYPE_MPEG1AudioPayload}}, nullptr,
+                                nullptr);
+    QStringList found;
+    for (auto& m : e->all()) {
+      QVariant v;
+      m->Read(QStringLiteral("FriendlyName"), v);
+      found << v.toString();
+    }
+    return found;
+  };
+  EXPECT_TRUE(names(false).contains(QStringLiteral("Infinite Pin Tee Filter")));
+  EXPECT_FALSE(names(true).contains(QStringLiteral("Infinite Pin Tee Filter")));
+  EXPECT_FALSE(names(true).contains(QStringLiteral("SampleGrabber")));
 }
 
 TEST(SystemDeviceEnum, AnEmptyCategoryAnswersSFalseWithNoEnumerator) {

@@ -51,6 +51,20 @@ TEST(ScriptedMessageBoxes, TheEnvironmentListAnswersAndLogsOnStandardError) {
   EXPECT_NE(log.find("Encore ? | non (no answer left: safest button)"), std::string::npos) << log;
 }
 
+TEST(ScriptedMessageBoxes, DialogsTakeTheirWordsFromTheSameList) {
+  ScriptedMessageBoxes boxes;
+  boxes.addWords(ScriptedMessageBoxes::parseWords(QStringLiteral("oui, Normal,ok")));
+  const QStringList exitChoices{"normal", "portable", "aucun", "fermer"};
+  EXPECT_EQ(boxes.ask(MessageKind::Confirmation, "q", Buttons::YesNo, {}), Answer::Yes);
+  EXPECT_EQ(boxes.scriptedChoice("exit", exitChoices), QStringLiteral("normal"));
+  EXPECT_EQ(boxes.scriptedChoice("exit", exitChoices), QString());  // "ok" is no exit choice
+  EXPECT_EQ(boxes.scriptedChoice("exit", exitChoices), QString());  // exhausted
+  // The Qt service shows its dialogs: nothing is scripted.
+  setMessageBoxService(nullptr);
+  qunsetenv("VISTREL_ANSWERS");
+  EXPECT_FALSE(scriptedChoice("exit", exitChoices).has_value());
+}
+
 TEST(QtMessageBoxes, ShowsFrenchButtonsAndReturnsTheOneClicked) {
   qunsetenv("VISTREL_ANSWERS");
   setMessageBoxService(nullptr);

@@ -1,5 +1,7 @@
 #include "platform/devices/alsa/AlsaAudioRenderer.h"
 
+#include "platform/devices/DeviceBackends.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -57,7 +59,11 @@ AlsaAudioRenderer::AlsaAudioRenderer(std::shared_ptr<AlsaSeam> seam, std::string
 
 AlsaAudioRenderer::~AlsaAudioRenderer() { onStop(); }
 
-std::shared_ptr<IBaseFilter> AlsaAudioRenderer::create() { return std::make_shared<AlsaAudioRenderer>(); }
+// With a virtual device set the machine's sound output is never opened: the renderer then
+// consumes the sound at the clock's pace.
+std::shared_ptr<IBaseFilter> AlsaAudioRenderer::create() {
+  return std::make_shared<AlsaAudioRenderer>(realDevicesEnabled() ? AlsaSeam::system() : nullptr);
+}
 
 HRESULT AlsaAudioRenderer::put_Volume(int32_t volume) {
   if (volume < -10000 || volume > 0) return E_INVALIDARG;

@@ -1,6 +1,9 @@
 // The system filters the mapper knows from the start.
+#include "platform/devices/alsa/AlsaAudioRenderer.h"
 #include "platform/media/FilterMapper.h"
 #include "platform/media/filters/ColorSpaceConverter.h"
+#include "platform/media/filters/DvAviFilters.h"
+#include "platform/media/filters/EncoderFilters.h"
 #include "platform/media/filters/FileWriter.h"
 #include "platform/media/filters/InfTee.h"
 #include "platform/media/filters/NullRenderer.h"
@@ -45,6 +48,15 @@ void registerSystemFilters(FilterMapper& mapper) {
                          CLSID_LegacyAmFilterCategory,
                          {{PINDIR_INPUT, true, {{MEDIATYPE_Stream, GUID_NULL}}, GUID_NULL}},
                          &FileWriter::create});
+  // The default sound output plays through ALSA.
+  mapper.RegisterFilter({CLSID_DSoundRender,
+                         QStringLiteral("Default DirectSound Device"),
+                         MERIT_PREFERRED,
+                         CLSID_AudioRendererCategory,
+                         {{PINDIR_INPUT, true, {{MEDIATYPE_Audio, MEDIASUBTYPE_PCM}}, GUID_NULL}},
+                         &devices::alsa::AlsaAudioRenderer::create});
+  registerDvAviFilters(mapper);
+  registerEncoderFilters(mapper);
 }
 
 }  // namespace vistrel::platform::media
