@@ -153,8 +153,12 @@ void TCaptureForm::createActions() {
     else if (auto* a = action(QString::fromLatin1(name)))
       tbActions_->addAction(a);
   }
-  for (const char* name : kPanelActions)
-    if (auto* a = action(QString::fromLatin1(name))) tbPanneaux_->addAction(a);
+  for (const char* name : kPanelActions) {
+    auto* a = action(QString::fromLatin1(name));
+    if (!a) continue;
+    tbPanneaux_->addAction(a);
+    if (QWidget* button = tbPanneaux_->widgetForAction(a)) button->setFixedSize(29, 28);
+  }
   btnCapture_->setText(QStringLiteral("Capturer"));
   connect(btnCapture_, &QPushButton::clicked, this,
           [this] { runAction(QStringLiteral("saCapturerBascule")); });

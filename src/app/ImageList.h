@@ -7,7 +7,7 @@
 
 namespace vistrel::app {
 
-constexpr int kImageCount = 40;
+constexpr int kImageCount = 64;
 QList<QIcon> createMainImageList();
 
 }  // namespace vistrel::app
