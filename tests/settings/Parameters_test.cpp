@@ -440,7 +440,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"truncated in the header", utf16le(QStringLiteral("[\\Software\\Orb")), 5000},
         DamagedCase{
             "odd bytes",
-            QByteArray("\x01\x02\xFF\x80\x00\x1B\r[\\Software\\Orbano\\Vistrel]\nVolume=13\n\xFE", 48), 13},
+            QByteArray("\x01\x02\xFF\x80\x00\x1B\r[\\Software\\Orbano\\Vistrel]\nVolume=13\n\xFE", 45), 13},
         DamagedCase{"lines without =",
                     QByteArray("[\\Software\\Orbano\\Vistrel]\nnonsense\n\nVolume\nVolume=14\n"), 14},
         DamagedCase{
