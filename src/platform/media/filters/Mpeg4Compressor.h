@@ -19,8 +19,8 @@ class QDialog;
 
 namespace vistrel::platform::media {
 
-constexpr GUID CLSID_Mpeg4CompressorXvid = makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0101}");
-constexpr GUID CLSID_Mpeg4CompressorDivx = makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0102}");
+constexpr GUID CLSID_Mpeg4CompressorXvid = makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0141}");
+constexpr GUID CLSID_Mpeg4CompressorDivx = makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0142}");
 extern const char* const kMpeg4XvidName;
 extern const char* const kMpeg4DivxName;
 
