@@ -318,6 +318,7 @@ TWritePreferences::TWritePreferences(const QString& storePath, TSavePreferences 
   if (mode_ == spPortable) {
     ini_ = IniDocument::acquire(parameterIniFile());
   } else if (mode_ == spRegistre) {
+    batch_ = std::make_unique<reg::WriteBatch>(reg::Hive::CurrentUser);
     if (!reg::createKey(reg::Hive::CurrentUser, storePath_)) ++failedWrites_;
   }
 }
@@ -328,6 +329,7 @@ bool TWritePreferences::Release() {
   if (released_) return failedWrites_ == 0;
   released_ = true;
   bool ok = true;
+  batch_.reset();
   if (ini_) {
     ok = ini_->save();
     ini_.reset();

@@ -11,6 +11,10 @@
 #include "settings/IncrustRec.h"
 #include "settings/SavePreferences.h"
 
+namespace vistrel::platform::registry {
+class WriteBatch;
+}
+
 namespace vistrel::settings {
 
 class IniDocument;
@@ -81,6 +85,7 @@ class TWritePreferences {
   TSavePreferences mode_;
   std::shared_ptr<IniDocument> ini_;
   std::unique_ptr<SectionIndex> index_;
+  std::unique_ptr<platform::registry::WriteBatch> batch_;  // registry mode: one hive rewrite per save
   bool released_ = false;
   int failedWrites_ = 0;
 };

@@ -36,29 +36,6 @@ void writeKey(const RegistryKey& key, const QString& path, QByteArray& out, int&
   }
 }
 
-// Holds an flock on "<hive>.lock" for its lifetime; without a lock file (unwritable folder) it
-// holds nothing and the hive is used from memory.
-class FileLock {
- public:
-  explicit FileLock(const QString& hivePath) {
-    QDir().mkpath(QFileInfo(hivePath).absolutePath());
-    fd_ = ::open(QFile::encodeName(hivePath + QStringLiteral(".lock")).constData(),
-                 O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-  }
-  ~FileLock() {
-    if (fd_ >= 0) {
-      ::flock(fd_, LOCK_UN);
-      ::close(fd_);
-    }
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
-
 bool isHex(const QByteArray& text) {
   if (text.isEmpty() || text.size() % 2 != 0) return false;
   return std::all_of(text.begin(), text.end(), [](char c) {
@@ -76,6 +53,34 @@ QString asideName(const QString& path) {
 }
 
 }  // namespace
+
+// Holds an flock on "<hive>.lock" for its lifetime; without a lock file (unwritable folder) it
+// holds nothing and the hive is used from memory.
+class HiveFile::Lock {
+ public:
+  explicit Lock(const QString& hivePath) {
+    QDir().mkpath(QFileInfo(hivePath).absolutePath());
+    fd_ = ::open(QFile::encodeName(hivePath + QStringLiteral(".lock")).constData(),
+                 O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+  }
+  ~Lock() {
+    if (fd_ < 0) return;
+    // A forked child shares the parent's lock: unlocking there would release the parent's.
+    if (::getpid() == owner_) ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+
+ private:
+  int fd_ = -1;
+  pid_t owner_ = ::getpid();
+};
+
+HiveFile::HiveFile(QString path) : path_(std::move(path)) {}
+
+HiveFile::~HiveFile() = default;
 
 QByteArray serializeHive(const RegistryTree& tree) {
   QByteArray out = QByteArray(kMagic) + '\n';
@@ -175,17 +180,38 @@ bool HiveFile::save(const RegistryTree& tree) {
 }
 
 void HiveFile::refresh(RegistryTree& tree) {
+  // Within a batch nobody else can write the file, and the tree holds changes not yet saved.
+  if (batchDepth_ > 0) return;
   if (loadedOnce_ && currentSignature() == loaded_) return;
-  FileLock lock(path_);
+  Lock lock(path_);
   load(tree);
 }
 
 bool HiveFile::modify(RegistryTree& tree, const std::function<bool(RegistryTree&)>& change) {
-  FileLock lock(path_);
+  if (batchDepth_ > 0) {
+    if (!change(tree)) return false;
+    batchDirty_ = true;
+    return true;
+  }
+  Lock lock(path_);
   if (!loadedOnce_ || currentSignature() != loaded_) load(tree);
   if (!change(tree)) return false;
   save(tree);
   return true;
+}
+
+void HiveFile::beginBatch(RegistryTree& tree) {
+  if (batchDepth_++ > 0) return;
+  batchLock_ = std::make_unique<Lock>(path_);
+  batchDirty_ = false;
+  if (!loadedOnce_ || currentSignature() != loaded_) load(tree);
+}
+
+void HiveFile::endBatch(const RegistryTree& tree) {
+  if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+  if (batchDirty_) save(tree);
+  batchDirty_ = false;
+  batchLock_.reset();
 }
 
 }  // namespace vistrel::platform::registry

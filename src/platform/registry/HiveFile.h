@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "platform/registry/RegistryTree.h"
 
@@ -26,13 +27,23 @@ bool parseHive(const QByteArray& text, RegistryTree& tree);
 
 class HiveFile {
  public:
-  explicit HiveFile(QString path) : path_(std::move(path)) {}
+  explicit HiveFile(QString path);
+  ~HiveFile();
+  HiveFile(const HiveFile&) = delete;
+  HiveFile& operator=(const HiveFile&) = delete;
 
   const QString& path() const { return path_; }
   // Rereads the file into `tree` when it changed since the last load or save.
   void refresh(RegistryTree& tree);
   // Under the file lock: reloads, runs `change` and writes the file when `change` returns true.
+  // Inside a batch the lock is already held and the write waits for the batch's end.
   bool modify(RegistryTree& tree, const std::function<bool(RegistryTree&)>& change);
+
+  // A batch holds the file lock from its first begin to its last end, so that a run of changes
+  // (a whole settings save) costs one reload and one rewrite instead of one per value, and
+  // another process never sees half of it. Calls nest.
+  void beginBatch(RegistryTree& tree);
+  void endBatch(const RegistryTree& tree);
 
  private:
   struct Signature {
@@ -44,8 +55,13 @@ class HiveFile {
   void load(RegistryTree& tree);
   bool save(const RegistryTree& tree);
 
+  class Lock;
+
   QString path_;
   Signature loaded_;
+  int batchDepth_ = 0;
+  std::unique_ptr<Lock> batchLock_;
+  bool batchDirty_ = false;
   bool loadedOnce_ = false;
   bool warnedUnwritable_ = false;
 };

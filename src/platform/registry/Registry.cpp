@@ -227,6 +227,18 @@ std::optional<uint32_t> decodeDword(const Value& value) {
   return number;
 }
 
+WriteBatch::WriteBatch(Hive hive) : hive_(hive) {
+  HiveState& s = state(hive_);
+  QMutexLocker lock(&s.mutex);
+  if (s.file) s.file->beginBatch(s.tree);
+}
+
+WriteBatch::~WriteBatch() {
+  HiveState& s = state(hive_);
+  QMutexLocker lock(&s.mutex);
+  if (s.file) s.file->endBatch(s.tree);
+}
+
 void resetForTests() {
   QMutexLocker setup(&setupMutex);
   for (HiveState& s : hives) {

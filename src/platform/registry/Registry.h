@@ -56,6 +56,20 @@ Value dwordValue(uint32_t number);
 QString decodeString(const QByteArray& data);
 std::optional<uint32_t> decodeDword(const Value& value);
 
+// Groups the changes made while it lives (by any thread) into one rewrite of the hive's file,
+// taken under the file lock for the whole batch; another process waits for the batch to end.
+// Batches nest. A read-only hive ignores it.
+class WriteBatch {
+ public:
+  explicit WriteBatch(Hive hive = Hive::CurrentUser);
+  ~WriteBatch();
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+
+ private:
+  Hive hive_;
+};
+
 // Forgets every cached hive and rereads the environment's folders (tests switch VISTREL_ROOT).
 void resetForTests();
 

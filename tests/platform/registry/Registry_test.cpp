@@ -211,6 +211,46 @@ TEST_F(RegistryTest, AnotherProcessesChangeIsSeenWithoutRestart) {
   EXPECT_EQ(decodeDword(*queryValue(Hive::CurrentUser, kKey, QStringLiteral("Volume"))), 3u);
 }
 
+TEST_F(RegistryTest, ABatchWritesTheFileOnceAtItsEndAndAnotherProcessWaitsForIt) {
+  ASSERT_TRUE(createKey(Hive::CurrentUser, kKey));
+  ASSERT_TRUE(setValue(Hive::CurrentUser, kKey, QStringLiteral("Before"), dwordValue(1)));
+  auto fileBytes = [] {
+    QFile file(hivePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  const QByteArray before = fileBytes();
+  pid_t child = -1;
+  {
+    WriteBatch batch;
+    {
+      WriteBatch nested;  // a save inside a save still waits for the outer end
+      ASSERT_TRUE(setValue(Hive::CurrentUser, kKey, QStringLiteral("Nested"), dwordValue(2)));
+    }
+    for (int i = 0; i < 50; ++i)
+      ASSERT_TRUE(setValue(Hive::CurrentUser, kKey, QStringLiteral("v%1").arg(i), dwordValue(i)));
+    EXPECT_EQ(decodeDword(*queryValue(Hive::CurrentUser, kKey, QStringLiteral("v49"))), 49u);
+    EXPECT_EQ(fileBytes(), before);
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Blocks on the batch's lock, then must see the batch's values and keep them.
+      resetForTests();
+      const bool ok = setValue(Hive::CurrentUser, kKey, QStringLiteral("Child"), dwordValue(7)) &&
+                      queryValue(Hive::CurrentUser, kKey, QStringLiteral("v49")).has_value();
+      ::_exit(ok ? 0 : 1);
+    }
+    ::usleep(100 * 1000);
+    EXPECT_EQ(fileBytes(), before);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  resetForTests();
+  EXPECT_EQ(valueNames(Hive::CurrentUser, kKey).size(), 53);
+  EXPECT_EQ(decodeDword(*queryValue(Hive::CurrentUser, kKey, QStringLiteral("Child"))), 7u);
+  EXPECT_EQ(decodeDword(*queryValue(Hive::CurrentUser, kKey, QStringLiteral("Nested"))), 2u);
+}
+
 TEST_F(RegistryTest, AnUnwritableHiveWarnsAndKeepsTheValuesForTheRun) {
   QDir().mkpath(hivePath());  // a folder where the file should be: every replacement fails
   resetForTests();
