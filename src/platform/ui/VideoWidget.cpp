@@ -1,6 +1,7 @@
 #include "platform/ui/VideoWidget.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cstring>
@@ -92,7 +93,34 @@ bool VideoWidget::event(QEvent* e) {
     update();
     return true;
   }
+  if (drain_ && forwardToDrain(e)) return true;
   return QWidget::event(e);
+}
+
+bool VideoWidget::forwardToDrain(QEvent* e) {
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: {
+      auto* m = static_cast<QMouseEvent*>(e);
+      QMouseEvent copy(m->type(), drain_->mapFromGlobal(m->globalPosition()), m->scenePosition(),
+                       m->globalPosition(), m->button(), m->buttons(), m->modifiers());
+      QCoreApplication::sendEvent(drain_, &copy);
+      if (e->type() == QEvent::MouseButtonRelease) mouseReleaseEvent(m);  // the click signals still fire
+      break;
+    }
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      auto* k = static_cast<QKeyEvent*>(e);
+      QKeyEvent copy(k->type(), k->key(), k->modifiers(), k->text(), k->isAutoRepeat(), k->count());
+      QCoreApplication::sendEvent(drain_, &copy);
+      break;
+    }
+    default: return false;
+  }
+  e->accept();
+  return true;
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {
@@ -134,10 +162,27 @@ HRESULT VideoWindow::get_Owner(QWidget*& owner) {
   return S_OK;
 }
 
+HRESULT VideoWindow::put_WindowStyle(int32_t style) {
+  style_ = style;
+  return S_OK;
+}
+
+HRESULT VideoWindow::get_WindowStyle(int32_t& style) {
+  style = style_;
+  return S_OK;
+}
+
 HRESULT VideoWindow::SetWindowPosition(int left, int top, int width, int height) {
   if (!widget_) return E_UNEXPECTED;
   if (width < 0 || height < 0) return E_INVALIDARG;
   widget_->setGeometry(left, top, width, height);
+  return S_OK;
+}
+
+HRESULT VideoWindow::GetWindowPosition(int& left, int& top, int& width, int& height) {
+  if (!widget_) return E_UNEXPECTED;
+  const QRect r = widget_->geometry();
+  left = r.left(), top = r.top(), width = r.width(), height = r.height();
   return S_OK;
 }
 
@@ -150,6 +195,24 @@ HRESULT VideoWindow::put_Visible(bool visible) {
 
 HRESULT VideoWindow::get_Visible(bool& visible) {
   visible = visible_;
+  return S_OK;
+}
+
+HRESULT VideoWindow::put_MessageDrain(QWidget* drain) {
+  if (!widget_) return E_UNEXPECTED;
+  widget_->setMessageDrain(drain);
+  return S_OK;
+}
+
+HRESULT VideoWindow::get_MessageDrain(QWidget*& drain) {
+  drain = widget_ ? widget_->messageDrain() : nullptr;
+  return S_OK;
+}
+
+HRESULT VideoWindow::put_FullScreenMode(bool on) { return on ? E_NOTIMPL : S_OK; }
+
+HRESULT VideoWindow::get_FullScreenMode(bool& on) {
+  on = false;
   return S_OK;
 }
 

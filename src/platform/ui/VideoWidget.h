@@ -57,6 +57,10 @@ class VideoWidget : public QWidget {
     return slot_->present(type, data, length);
   }
   int paintCount() const { return paints_; }
+  // Mouse and key events go to the drain as well, mapped to its coordinates, and no longer
+  // travel up to the parent (a video child window's input belongs to its drain).
+  void setMessageDrain(QWidget* drain) { drain_ = drain; }
+  QWidget* messageDrain() const { return drain_.data(); }
 
  signals:
   void leftClicked(QPoint position);
@@ -68,22 +72,33 @@ class VideoWidget : public QWidget {
   bool event(QEvent* event) override;
 
  private:
+  bool forwardToDrain(QEvent* event);
+
   std::shared_ptr<FrameSlot> slot_;
   QImage shown_;
   int paints_ = 0;
+  QPointer<QWidget> drain_;
 };
 
 // IVideoWindow over a VideoWidget: the widget becomes a child of the owner at the given position;
-// it is never full screen (the plate window does that). User-interface thread.
+// it is never full screen (the plate window does that). The window style is kept and reported
+// only: the widget is always a plain child without caption or border. User-interface thread.
 class VideoWindow : public media::IVideoWindow {
  public:
   VideoWindow();
   ~VideoWindow() override;
   media::HRESULT put_Owner(QWidget* owner) override;
   media::HRESULT get_Owner(QWidget*& owner) override;
+  media::HRESULT put_WindowStyle(int32_t style) override;
+  media::HRESULT get_WindowStyle(int32_t& style) override;
   media::HRESULT SetWindowPosition(int left, int top, int width, int height) override;
+  media::HRESULT GetWindowPosition(int& left, int& top, int& width, int& height) override;
   media::HRESULT put_Visible(bool visible) override;
   media::HRESULT get_Visible(bool& visible) override;
+  media::HRESULT put_MessageDrain(QWidget* drain) override;
+  media::HRESULT get_MessageDrain(QWidget*& drain) override;
+  media::HRESULT put_FullScreenMode(bool on) override;
+  media::HRESULT get_FullScreenMode(bool& on) override;
 
   // Null once the owner destroyed it with itself.
   VideoWidget* widget() const { return widget_.data(); }
@@ -94,6 +109,7 @@ class VideoWindow : public media::IVideoWindow {
   QWidget* owner_ = nullptr;
   QPointer<VideoWidget> widget_;  // owned by its parent once it has one, else by us
   bool visible_ = true;
+  int32_t style_ = media::WS_CHILD | media::WS_CLIPSIBLINGS | media::WS_CLIPCHILDREN;
 };
 
 }  // namespace vistrel::platform::ui

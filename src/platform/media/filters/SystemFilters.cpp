@@ -8,6 +8,7 @@
 #include "platform/media/filters/InfTee.h"
 #include "platform/media/filters/NullRenderer.h"
 #include "platform/media/filters/SampleGrabber.h"
+#include "platform/media/filters/VideoRenderer.h"
 
 namespace vistrel::platform::media {
 
@@ -55,6 +56,15 @@ void registerSystemFilters(FilterMapper& mapper) {
                          CLSID_AudioRendererCategory,
                          {{PINDIR_INPUT, true, {{MEDIATYPE_Audio, MEDIASUBTYPE_PCM}}, GUID_NULL}},
                          &devices::alsa::AlsaAudioRenderer::create});
+  mapper.RegisterFilter({CLSID_VideoRenderer,
+                         QStringLiteral("Video Renderer"),
+                         MERIT_PREFERRED,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT,
+                           true,
+                           {{MEDIATYPE_Video, MEDIASUBTYPE_RGB24}, {MEDIATYPE_Video, MEDIASUBTYPE_RGB32}},
+                           GUID_NULL}},
+                         &VideoRenderer::create});
   registerDvAviFilters(mapper);
   registerEncoderFilters(mapper);
 }
