@@ -10,6 +10,9 @@
 #include "platform/devices/DeviceBackends.h"
 #include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/devices/virtual/VirtualCamera.h"
+#include "platform/devices/virtual/VirtualDvCamera.h"
+#include "platform/devices/virtual/VirtualMpegCard.h"
+#include "platform/devices/virtual/VirtualTvCard.h"
 #include "platform/media/FilterMoniker.h"
 
 namespace vistrel::platform::devices {
@@ -20,6 +23,7 @@ struct VirtualDevices::Device {
   VirtualDeviceEntry entry;
   QString displayName;
   bool present = true;
+  std::shared_ptr<TvCardHardware> tvCard;          // the card every filter of an analogue card shares
   std::vector<std::weak_ptr<BaseFilter>> filters;  // every filter bound to this device
 
   void setLost(bool lost) {
@@ -27,6 +31,8 @@ struct VirtualDevices::Device {
       auto f = w.lock();
       if (auto cam = std::dynamic_pointer_cast<VirtualCamera>(f)) cam->setDeviceLost(lost);
       if (auto mic = std::dynamic_pointer_cast<ToneMicrophone>(f)) mic->setDeviceLost(lost);
+      if (auto dv = std::dynamic_pointer_cast<VirtualDvCamera>(f)) dv->setDeviceLost(lost);
+      if (auto mpeg = std::dynamic_pointer_cast<VirtualMpegSource>(f)) mpeg->setDeviceLost(lost);
     }
     filters.erase(std::remove_if(filters.begin(), filters.end(), [](auto& w) { return w.expired(); }),
                   filters.end());
@@ -58,9 +64,9 @@ std::vector<VirtualDeviceEntry> VirtualDevices::readSetting(QString& watchedFile
     // a picture and can record at once.
     std::vector<VirtualDeviceEntry> fallback;
     if (realDeviceMonikers(media::CLSID_VideoInputDeviceCategory).empty())
-      fallback.push_back({VirtualDeviceKind::Camera, QStringLiteral("Vistrel Test Camera")});
+      fallback.push_back({VirtualDeviceKind::Camera, QStringLiteral("Vistrel Test Camera"), {}});
     if (realDeviceMonikers(media::CLSID_AudioInputDeviceCategory).empty())
-      fallback.push_back({VirtualDeviceKind::Microphone, QStringLiteral("Vistrel Tone Microphone")});
+      fallback.push_back({VirtualDeviceKind::Microphone, QStringLiteral("Vistrel Tone Microphone"), {}});
     return fallback;
   }
   watchedFile = setting;
@@ -88,11 +94,10 @@ void VirtualDevices::apply(const std::vector<VirtualDeviceEntry>& entries) {
     int occurrence = 0;
     for (const auto& n : next)
       if (n->entry == e) ++occurrence;
-    const QString display = QStringLiteral("@virtual:%1:%2:%3")
-                                .arg(e.kind == VirtualDeviceKind::Camera ? QStringLiteral("camera")
-                                                                         : QStringLiteral("microphone"))
-                                .arg(e.name)
-                                .arg(occurrence);
+    // Options are part of the identity: a device whose line changed is another device.
+    QString display =
+        QStringLiteral("@virtual:%1:%2:%3").arg(virtualDeviceKeyword(e.kind), e.name).arg(occurrence);
+    if (!e.options.isEmpty()) display += QLatin1Char(':') + e.options.join(QLatin1Char(';'));
     // A device that stays, or comes back, keeps its identity and its live filters.
     std::shared_ptr<Device> d;
     for (auto* list : {&devices_, &gone_}) {
@@ -145,26 +150,64 @@ void VirtualDevices::removeNotifyWindow(ui::WindowHandle window) {
   windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
 }
 
+namespace {
+// The class id under which a device of this kind is listed in `category`, or null when it is
+// not listed there.
+GUID listedClass(VirtualDeviceKind kind, const GUID& category) {
+  switch (kind) {
+    case VirtualDeviceKind::Camera:
+      return category == CLSID_VideoInputDeviceCategory ? CLSID_VirtualTestCamera : GUID_NULL;
+    case VirtualDeviceKind::Microphone:
+      return category == CLSID_AudioInputDeviceCategory ? CLSID_VirtualToneMicrophone : GUID_NULL;
+    case VirtualDeviceKind::DvCamera:
+      return category == CLSID_VideoInputDeviceCategory ? CLSID_VirtualDvCamera : GUID_NULL;
+    case VirtualDeviceKind::TvCard:
+      if (category == CLSID_VideoInputDeviceCategory) return CLSID_VirtualTvCard;
+      return category == AM_KSCATEGORY_CROSSBAR ? CLSID_VirtualCrossbar : GUID_NULL;
+    case VirtualDeviceKind::MpegCard:
+      return category == CLSID_VideoInputDeviceCategory ? CLSID_VirtualMpegCard : GUID_NULL;
+    case VirtualDeviceKind::MpegEncoder:
+      return category == CLSID_VideoInputDeviceCategory ? CLSID_VirtualMpegEncoder : GUID_NULL;
+  }
+  return GUID_NULL;
+}
+}  // namespace
+
+std::shared_ptr<BaseFilter> VirtualDevices::bind(Device& dev, const GUID& category) {
+  switch (dev.entry.kind) {
+    case VirtualDeviceKind::Camera: return std::make_shared<VirtualCamera>(dev.entry.name);
+    case VirtualDeviceKind::Microphone: return std::make_shared<ToneMicrophone>(dev.entry.name);
+    case VirtualDeviceKind::DvCamera: {
+      auto cam = std::make_shared<VirtualDvCamera>(dev.entry.name, dvCameraSettings(dev.entry.options));
+      if (!cam->valid()) return nullptr;  // the tape cannot be read: the device does not open
+      return cam;
+    }
+    case VirtualDeviceKind::TvCard: {
+      if (!dev.tvCard) dev.tvCard = std::make_shared<TvCardHardware>(tvCardSettings(dev.entry.options));
+      if (category == AM_KSCATEGORY_CROSSBAR)
+        return std::make_shared<VirtualCrossbar>(dev.entry.name + QStringLiteral(" Crossbar"), dev.tvCard, 0);
+      return std::make_shared<VirtualTvCard>(dev.entry.name, dev.tvCard);
+    }
+    case VirtualDeviceKind::MpegCard:
+      return std::make_shared<VirtualMpegCard>(dev.entry.name, mpegCardSettings(dev.entry.options));
+    case VirtualDeviceKind::MpegEncoder: return std::make_shared<VirtualMpegEncoder>(dev.entry.name);
+  }
+  return nullptr;
+}
+
 std::vector<std::shared_ptr<IMoniker>> VirtualDevices::monikers(const GUID& category) {
   std::vector<std::shared_ptr<IMoniker>> out;
   for (auto& d : devices_) {
-    const bool camera = d->entry.kind == VirtualDeviceKind::Camera;
-    if ((camera && category != CLSID_VideoInputDeviceCategory) ||
-        (!camera && category != CLSID_AudioInputDeviceCategory))
-      continue;
+    const GUID clsid = listedClass(d->entry.kind, category);
+    if (clsid.isNull()) continue;
     std::weak_ptr<Device> weak = d;
-    auto m = std::make_shared<FilterMoniker>(d->displayName, d->entry.name,
-                                             camera ? CLSID_VirtualTestCamera : CLSID_VirtualToneMicrophone,
-                                             [weak]() -> std::shared_ptr<IBaseFilter> {
+    auto m = std::make_shared<FilterMoniker>(d->displayName, d->entry.name, clsid,
+                                             [weak, category]() -> std::shared_ptr<IBaseFilter> {
                                                auto dev = weak.lock();
                                                if (!dev || !dev->present)
                                                  return nullptr;  // unplugged: the moniker no longer binds
-                                               std::shared_ptr<BaseFilter> f;
-                                               if (dev->entry.kind == VirtualDeviceKind::Camera)
-                                                 f = std::make_shared<VirtualCamera>(dev->entry.name);
-                                               else
-                                                 f = std::make_shared<ToneMicrophone>(dev->entry.name);
-                                               dev->filters.push_back(f);
+                                               std::shared_ptr<BaseFilter> f = bind(*dev, category);
+                                               if (f) dev->filters.push_back(f);
                                                return f;
                                              });
     m->setProperty(QStringLiteral("DevicePath"), d->displayName);

@@ -1,5 +1,7 @@
 #pragma once
-// The set of virtual devices of this run, as monikers in the video and audio input categories.
+// The set of virtual devices of this run, as monikers in the video input, audio input and crossbar
+// categories (an analogue card is listed twice: its capture filter and its crossbar, bound to the
+// same card).
 // VISTREL_DEVICES=<file>: exactly the devices of that file (see VirtualDeviceFile.h);
 // VISTREL_DEVICES=none: no virtual device; unset: a test-pattern camera and a tone microphone
 // for the kinds the machine has no real device of. When the file changes, rescan() (called by a
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "platform/devices/virtual/VirtualDeviceFile.h"
+#include "platform/media/BaseFilter.h"
 #include "platform/media/IMoniker.h"
 #include "platform/ui/PostedMessages.h"
 
@@ -36,6 +39,7 @@ class VirtualDevices {
  private:
   VirtualDevices();
   struct Device;
+  static std::shared_ptr<media::BaseFilter> bind(Device& device, const media::GUID& category);
   std::vector<VirtualDeviceEntry> readSetting(QString& watchedFile) const;
   void apply(const std::vector<VirtualDeviceEntry>& entries);
   void watch(const QString& file);

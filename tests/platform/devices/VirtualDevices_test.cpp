@@ -86,8 +86,8 @@ TEST(VirtualDeviceFile, GarbageLinesAreIgnored) {
       "CAMERA Front Camera\n";
   auto entries = parseVirtualDeviceFile(text);
   ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0], (VirtualDeviceEntry{VirtualDeviceKind::Camera, QStringLiteral("Front Camera")}));
-  EXPECT_EQ(entries[1], (VirtualDeviceEntry{VirtualDeviceKind::Microphone, QStringLiteral("Desk Mic")}));
+  EXPECT_EQ(entries[0], (VirtualDeviceEntry{VirtualDeviceKind::Camera, QStringLiteral("Front Camera"), {}}));
+  EXPECT_EQ(entries[1], (VirtualDeviceEntry{VirtualDeviceKind::Microphone, QStringLiteral("Desk Mic"), {}}));
   EXPECT_EQ(entries[2].name, QStringLiteral("Front Camera"));
   EXPECT_TRUE(parseVirtualDeviceFile(QByteArray()).empty());
 }

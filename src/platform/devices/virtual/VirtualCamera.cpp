@@ -131,10 +131,10 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
       REFERENCE_TIME start = camera_->streamTime();
       const int64_t ms = start / 10000;
       if (yuy2) {
-        renderTestPattern(scratch.data(), width, height, k, ms, camera_->pattern());
+        camera_->renderPicture(scratch.data(), width, height, k, ms);
         rgb24ToYuy2(scratch.data(), width, height, sample->data());
       } else {
-        renderTestPattern(sample->data(), width, height, k, ms, camera_->pattern());
+        camera_->renderPicture(sample->data(), width, height, k, ms);
       }
       REFERENCE_TIME stop = start + interval;
       sample->SetTime(&start, &stop);
@@ -173,16 +173,22 @@ const std::vector<MediaType>& VirtualCamera::formats() {
   return list;
 }
 
-VirtualCamera::VirtualCamera(const QString& friendlyName)
-    : BaseFilter(CLSID_VirtualTestCamera, friendlyName) {
+VirtualCamera::VirtualCamera(const QString& friendlyName, const GUID& clsid)
+    : BaseFilter(clsid, friendlyName) {
   addPin(std::make_shared<CameraPin>(this, QStringLiteral("Capture"), PIN_CATEGORY_CAPTURE));
   addPin(std::make_shared<CameraPin>(this, QStringLiteral("Preview"), PIN_CATEGORY_PREVIEW));
 }
 
 VirtualCamera::~VirtualCamera() { haltStreaming(); }
 
+void VirtualCamera::renderPicture(uint8_t* rgb, int width, int height, int64_t frameNumber, int64_t timeMs) {
+  renderTestPattern(rgb, width, height, frameNumber, timeMs, pattern());
+}
+
 void VirtualCamera::haltStreaming() {
-  for (auto& p : pins_) static_cast<CameraPin*>(p.get())->stopStreaming();
+  // Cards derived from the camera add pins of other kinds.
+  for (auto& p : pins_)
+    if (auto* pin = dynamic_cast<CameraPin*>(p.get())) pin->stopStreaming();
 }
 
 HRESULT VirtualCamera::Stop() {
@@ -196,7 +202,8 @@ HRESULT VirtualCamera::onPause() {
 }
 
 HRESULT VirtualCamera::onRun(REFERENCE_TIME) {
-  for (auto& p : pins_) static_cast<CameraPin*>(p.get())->startStreaming();
+  for (auto& p : pins_)
+    if (auto* pin = dynamic_cast<CameraPin*>(p.get())) pin->startStreaming();
   return S_OK;
 }
 

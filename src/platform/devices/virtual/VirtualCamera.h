@@ -20,7 +20,8 @@ class VirtualCamera : public media::BaseFilter,
                       public media::IAMVideoProcAmp,
                       public media::IAMDroppedFrames {
  public:
-  explicit VirtualCamera(const QString& friendlyName);
+  explicit VirtualCamera(const QString& friendlyName,
+                         const media::GUID& clsid = media::CLSID_VirtualTestCamera);
   ~VirtualCamera() override;
 
   // Every format the pins offer, in their stable order.
@@ -44,7 +45,9 @@ class VirtualCamera : public media::BaseFilter,
   media::HRESULT GetNumNotDropped(int32_t& delivered) override;
   media::HRESULT GetAverageFrameSize(int32_t& size) override;
 
-  // Streaming threads.
+  // Streaming threads: draws frame `frameNumber` (bottom-up RGB24, padded rows) at stream time
+  // `timeMs`. Cards with inputs draw what their routed input shows.
+  virtual void renderPicture(uint8_t* rgb, int width, int height, int64_t frameNumber, int64_t timeMs);
   PatternSettings pattern() const { return PatternSettings{brightness_.load(), contrast_.load()}; }
   void countDropped(int64_t n) { dropped_.fetch_add(n); }
   void countDelivered(int32_t bytes) {

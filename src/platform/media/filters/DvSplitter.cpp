@@ -87,7 +87,10 @@ std::vector<int> DvSplitter::announcedAudio(const MediaType& input) {
 void DvSplitter::pinConnected(BasePin& pin) {
   if (pin.direction() != PINDIR_INPUT) return;
   const MediaType& input = pin.currentMediaType();
-  const bool ntsc = input.averageTimePerFrame() > 0 && input.averageTimePerFrame() < 380000;
+  // A DvInfo block has no frame duration: the sample size tells, else the frame duration.
+  bool ntsc = input.averageTimePerFrame() > 0 && input.averageTimePerFrame() < 380000;
+  if (input.lSampleSize == dv::kNtscFrameBytes || input.lSampleSize == dv::kPalFrameBytes)
+    ntsc = input.lSampleSize == dv::kNtscFrameBytes;
   MediaType video = MediaType::video(MEDIASUBTYPE_dvsd, 720, ntsc ? 480 : 576, 24,
                                      makeFourcc('d', 'v', 's', 'd'), ntsc ? 333667 : 400000);
   addPin(std::make_shared<SplitterOutput>(

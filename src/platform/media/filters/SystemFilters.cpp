@@ -6,6 +6,7 @@
 #include "platform/media/filters/EncoderFilters.h"
 #include "platform/media/filters/FileWriter.h"
 #include "platform/media/filters/InfTee.h"
+#include "platform/media/filters/MpegVideoDecoder.h"
 #include "platform/media/filters/NullRenderer.h"
 #include "platform/media/filters/SampleGrabber.h"
 #include "platform/media/filters/VideoRenderer.h"
@@ -67,6 +68,7 @@ void registerSystemFilters(FilterMapper& mapper) {
                          &VideoRenderer::create});
   registerDvAviFilters(mapper);
   registerEncoderFilters(mapper);
+  registerMpegVideoDecoders(mapper);
 }
 
 }  // namespace vistrel::platform::media

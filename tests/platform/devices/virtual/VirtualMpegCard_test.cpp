@@ -1,0 +1,188 @@
+#include "platform/devices/virtual/VirtualMpegCard.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "platform/devices/virtual/FrameSink.h"
+#include "platform/media/FilterGraph.h"
+#include "platform/media/MpegGuids.h"
+#include "platform/media/MpegVideoInfo.h"
+#include "platform/media/filters/MpegVideoDecoder.h"
+#include "support/MediaProbe.h"
+#include "support/TempRoot.h"
+
+#include <QFile>
+
+using namespace vistrel::platform::devices;
+using namespace vistrel::platform::media;
+
+namespace {
+
+std::vector<std::shared_ptr<IPin>> pinsOf(const std::shared_ptr<IBaseFilter>& f) {
+  std::shared_ptr<IEnumPins> e;
+  f->EnumPins(e);
+  return e->all();
+}
+
+// Decodes the pictures with libavcodec, one per sample, as a player would; the count of
+// pictures that came out whole.
+int decodeAll(const std::vector<uint8_t>& sequenceHeader,
+              const std::vector<vistrel::testing::SinkSample>& samples, int& width, int& height) {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
+  AVCodecContext* ctx = avcodec_alloc_context3(codec);
+  ctx->extradata = static_cast<uint8_t*>(av_mallocz(sequenceHeader.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  std::memcpy(ctx->extradata, sequenceHeader.data(), sequenceHeader.size());
+  ctx->extradata_size = static_cast<int>(sequenceHeader.size());
+  avcodec_open2(ctx, codec, nullptr);
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  int decoded = 0;
+  auto drain = [&] {
+    while (avcodec_receive_frame(ctx, frame) == 0) {
+      if (!frame->decode_error_flags) ++decoded;
+      width = frame->width;
+      height = frame->height;
+      av_frame_unref(frame);
+    }
+  };
+  for (const auto& s : samples) {
+    std::vector<uint8_t> padded(s.bytes);
+    padded.resize(s.bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    pkt->data = padded.data();
+    pkt->size = static_cast<int>(s.bytes.size());
+    if (avcodec_send_packet(ctx, pkt) == 0) drain();
+  }
+  avcodec_send_packet(ctx, nullptr);
+  drain();
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  avcodec_free_context(&ctx);
+  return decoded;
+}
+
+TEST(VirtualMpegCard, AnnouncesMpeg2VideoWithItsSequenceHeaderAndAspect) {
+  struct Case {
+    QStringList options;
+    uint32_t x, y;
+  };
+  for (const Case& c : {Case{{}, 4, 3}, Case{{QStringLiteral("aspect=0:0")}, 0, 0},
+                        Case{{QStringLiteral("aspect=16:9")}, 16, 9}}) {
+    const MpegCardSettings settings = mpegCardSettings(c.options);
+    ASSERT_TRUE(settings.error.isEmpty());
+    auto card = std::make_shared<VirtualMpegCard>(QStringLiteral("MPEG"), settings);
+    auto pins = pinsOf(card);
+    ASSERT_EQ(pins.size(), 1u);
+    std::shared_ptr<IEnumMediaTypes> types;
+    pins[0]->EnumMediaTypes(types);
+    ASSERT_EQ(types->all().size(), 1u);
+    const MediaType& t = types->all()[0];
+    EXPECT_EQ(t.subtype, MEDIASUBTYPE_MPEG2_VIDEO);
+    EXPECT_EQ(t.formattype, FORMAT_MPEG2Video);
+    EXPECT_TRUE(t.bTemporalCompression);
+    auto v2 = t.videoInfo2();
+    ASSERT_TRUE(v2);
+    EXPECT_EQ(v2->dwPictAspectRatioX, c.x);
+    EXPECT_EQ(v2->dwPictAspectRatioY, c.y);
+    EXPECT_EQ(v2->bmiHeader.biWidth, 720);
+    EXPECT_EQ(v2->bmiHeader.biHeight, 576);
+    const auto header = mpegSequenceHeader(t);
+    ASSERT_GE(header.size(), 12u);
+    EXPECT_EQ(header[3], 0xB3);
+  }
+  for (const char* bad : {"aspect=4", "aspect=0:3", "aspect=a:b", "size=big"})
+    EXPECT_FALSE(mpegCardSettings({QString::fromUtf8(bad)}).error.isEmpty()) << bad;
+}
+
+TEST(VirtualMpegCard, ItsPicturesDecodeWithLibavcodec) {
+  auto graph = FilterGraph::create();
+  auto card = std::make_shared<VirtualMpegCard>(QStringLiteral("MPEG"), MpegCardSettings{});
+  auto sink = std::make_shared<vistrel::testing::FrameSink>();
+  graph->AddFilter(card, QStringLiteral("MPEG"));
+  graph->AddFilter(sink, QStringLiteral("Sink"));
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(card)[0], pinsOf(sink)[0], nullptr), S_OK);
+  ASSERT_EQ(graph->Run(), S_OK);
+  ASSERT_TRUE(sink->waitFor(14));
+  graph->Stop();
+  auto samples = sink->samples();
+  for (size_t i = 1; i < samples.size(); ++i) EXPECT_GT(samples[i].start, samples[i - 1].start);
+  int width = 0, height = 0;
+  EXPECT_EQ(decodeAll(mpegSequenceHeader(card->mediaType()), samples, width, height),
+            static_cast<int>(samples.size()));
+  EXPECT_EQ(width, 720);
+  EXPECT_EQ(height, 576);
+  // A key picture, with its sequence header, every 12.
+  EXPECT_EQ(findSequenceHeader(samples[0].bytes), mpegSequenceHeader(card->mediaType()));
+  EXPECT_FALSE(findSequenceHeader(samples[12].bytes).empty());
+  EXPECT_TRUE(findSequenceHeader(samples[5].bytes).empty());
+}
+
+TEST(VirtualMpegCard, ThePreviewDecodesToRgb24ThroughTheMapper) {
+  auto graph = FilterGraph::create();
+  auto card = std::make_shared<VirtualMpegCard>(QStringLiteral("MPEG"), MpegCardSettings{0, 0, {}});
+  auto sink = std::make_shared<vistrel::testing::FrameSink>(MEDIASUBTYPE_RGB24);
+  graph->AddFilter(card, QStringLiteral("MPEG"));
+  graph->AddFilter(sink, QStringLiteral("Sink"));
+  ASSERT_EQ(graph->Connect(pinsOf(card)[0], pinsOf(sink)[0]), S_OK);
+  bool decoderInserted = false;
+  for (auto& f : graph->filters()) {
+    GUID clsid;
+    f->GetClassID(clsid);
+    decoderInserted = decoderInserted || clsid == CLSID_Mpeg2VideoDecoder;
+  }
+  EXPECT_TRUE(decoderInserted);
+  ASSERT_EQ(graph->Run(), S_OK);
+  ASSERT_TRUE(sink->waitFor(4));
+  graph->Stop();
+  for (const auto& s : sink->samples()) EXPECT_EQ(s.bytes.size(), 720u * 3 * 576);
+}
+
+TEST(MpegVideoDecoder, EachDecoderTakesItsOwnKindOfVideo) {
+  auto card = std::make_shared<VirtualMpegCard>(QStringLiteral("MPEG"), MpegCardSettings{});
+  MpegVideoDecoder mpeg2(true), mpeg1(false);
+  EXPECT_EQ(mpeg2.CheckInputType(card->mediaType()), S_OK);
+  EXPECT_EQ(mpeg1.CheckInputType(card->mediaType()), VFW_E_TYPE_NOT_ACCEPTED);
+  EXPECT_EQ(mpeg2.CheckInputType(MediaType::rgb24(720, 576, 400000)), VFW_E_TYPE_NOT_ACCEPTED);
+  MPEG1VIDEOINFO info;
+  info.hdr.bmiHeader.biWidth = 352;
+  info.hdr.bmiHeader.biHeight = 288;
+  MediaType mpeg1Type(MEDIATYPE_Video, MEDIASUBTYPE_MPEG1Payload, FORMAT_MPEGVideo);
+  mpeg1Type.format = mpegVideoBlock(info, {});
+  EXPECT_EQ(mpeg1.CheckInputType(mpeg1Type), S_OK);
+  mpeg1Type.format.resize(40);  // a block too short for its header
+  EXPECT_EQ(mpeg1.CheckInputType(mpeg1Type), VFW_E_TYPE_NOT_ACCEPTED);
+}
+
+TEST(VirtualMpegEncoder, OnlyAByteStreamThatPlayersRead) {
+  vistrel::testing::TempRoot root;
+  auto graph = FilterGraph::create();
+  auto encoder = std::make_shared<VirtualMpegEncoder>(QStringLiteral("Encoder"));
+  auto pins = pinsOf(encoder);
+  ASSERT_EQ(pins.size(), 1u);
+  std::shared_ptr<IEnumMediaTypes> types;
+  pins[0]->EnumMediaTypes(types);
+  ASSERT_EQ(types->all().size(), 1u);
+  EXPECT_EQ(types->all()[0].majortype, MEDIATYPE_Stream);
+  auto sink = std::make_shared<vistrel::testing::FrameSink>();
+  graph->AddFilter(encoder, QStringLiteral("Encoder"));
+  graph->AddFilter(sink, QStringLiteral("Sink"));
+  ASSERT_EQ(graph->ConnectDirect(pins[0], pinsOf(sink)[0], nullptr), S_OK);
+  ASSERT_EQ(graph->Run(), S_OK);
+  ASSERT_TRUE(sink->waitFor(10));
+  graph->Stop();
+  QByteArray file;
+  for (const auto& s : sink->samples()) {
+    EXPECT_EQ(s.start, file.size());  // each piece at its byte offset
+    file.append(reinterpret_cast<const char*>(s.bytes.data()), static_cast<qsizetype>(s.bytes.size()));
+  }
+  root.write(QStringLiteral("encoder.mpg"), file);
+  auto probed = vistrel::testing::probeMedia(root.file(QStringLiteral("encoder.mpg")));
+  ASSERT_TRUE(probed.opened);
+  ASSERT_EQ(probed.streams.size(), 1u);
+  EXPECT_EQ(probed.streams[0].codec, AV_CODEC_ID_MPEG2VIDEO);
+  EXPECT_GE(probed.streams[0].packets, 9);
+}
+
+}  // namespace
