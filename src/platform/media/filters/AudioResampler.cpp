@@ -39,6 +39,12 @@ bool AudioResampler::configure(const WAVEFORMATEX& in, const WAVEFORMATEX& out) 
   av_channel_layout_default(&outLayout, out.nChannels);
   int rc = swr_alloc_set_opts2(&d_->swr, &outLayout, sampleFormat(out), static_cast<int>(out.nSamplesPerSec),
                                &inLayout, sampleFormat(in), static_cast<int>(in.nSamplesPerSec), 0, nullptr);
+  // A mono source goes to both channels at full level, as the platform's converter does, not at
+  // the -3 dB of a centre speaker.
+  if (rc >= 0 && d_->swr && in.nChannels == 1 && out.nChannels == 2) {
+    const double both[2] = {1.0, 1.0};
+    rc = swr_set_matrix(d_->swr, both, 1);
+  }
   if (rc < 0 || !d_->swr || swr_init(d_->swr) < 0) {
     swr_free(&d_->swr);
     return false;

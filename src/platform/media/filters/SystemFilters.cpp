@@ -1,6 +1,7 @@
 // The system filters the mapper knows from the start.
 #include "platform/devices/alsa/AlsaAudioRenderer.h"
 #include "platform/media/FilterMapper.h"
+#include "platform/media/filters/AcmWrapper.h"
 #include "platform/media/filters/ColorSpaceConverter.h"
 #include "platform/media/filters/DvAviFilters.h"
 #include "platform/media/filters/EncoderFilters.h"
@@ -44,6 +45,14 @@ void registerSystemFilters(FilterMapper& mapper) {
                          {{PINDIR_INPUT, false, capture, GUID_NULL},
                           {PINDIR_OUTPUT, false, {{MEDIATYPE_Video, MEDIASUBTYPE_RGB24}}, GUID_NULL}},
                          &ColorSpaceConverter::create});
+  // Between PCM formats only, so intelligent connect inserts it for audio alone.
+  mapper.RegisterFilter({CLSID_ACMWrapper,
+                         QStringLiteral("ACM Wrapper"),
+                         MERIT_NORMAL,
+                         CLSID_LegacyAmFilterCategory,
+                         {{PINDIR_INPUT, false, {{MEDIATYPE_Audio, MEDIASUBTYPE_PCM}}, GUID_NULL},
+                          {PINDIR_OUTPUT, false, {{MEDIATYPE_Audio, MEDIASUBTYPE_PCM}}, GUID_NULL}},
+                         &AcmWrapper::create});
   mapper.RegisterFilter({CLSID_FileWriter,
                          QStringLiteral("File writer"),
                          MERIT_DO_NOT_USE,
