@@ -9,9 +9,8 @@ namespace vistrel::platform::media {
 std::shared_ptr<SystemDeviceEnum> SystemDeviceEnum::create() { return std::make_shared<SystemDeviceEnum>(); }
 
 std::vector<std::shared_ptr<IMoniker>> SystemDeviceEnum::monikers(const GUID& category) {
-  std::vector<std::shared_ptr<IMoniker>> out;
-  if (category == CLSID_VideoInputDeviceCategory || category == CLSID_AudioInputDeviceCategory)
-    out = devices::VirtualDevices::instance().monikers(category);
+  // Virtual devices are listed in every category they belong to (inputs, crossbars).
+  std::vector<std::shared_ptr<IMoniker>> out = devices::VirtualDevices::instance().monikers(category);
   for (auto& m : devices::realDeviceMonikers(category)) out.push_back(std::move(m));
   auto mapper = FilterMapper::instance();
   for (const auto& r : mapper->registrations(category)) out.push_back(mapper->monikerFor(r));

@@ -1,0 +1,116 @@
+#include "platform/devices/virtual/VirtualDeviceFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "platform/devices/VirtualDevices.h"
+#include "platform/devices/virtual/VirtualDvCamera.h"
+#include "platform/devices/virtual/VirtualMpegCard.h"
+#include "platform/devices/virtual/VirtualTvCard.h"
+#include "platform/media/SystemDeviceEnum.h"
+#include "support/TempRoot.h"
+
+using namespace vistrel::platform::devices;
+using namespace vistrel::platform::media;
+
+namespace {
+
+TEST(VirtualDeviceFile, TheDeviceKeywordsWithTheirOptions) {
+  const QByteArray text =
+      "dvcam Camescope DV; ntsc ; break=500+7200;;\n"
+      "DVCAM  Platine\n"
+      "tvcard Carte TV; sound; chain\n"
+      "mpegcard Carte MPEG; aspect=0:0\n"
+      "mpegencoder Encodeur\n"
+      "camera Webcam; with a semicolon\n"
+      "dvcam ; ntsc\n"
+      "tvcard\n";
+  const auto e = parseVirtualDeviceFile(text);
+  ASSERT_EQ(e.size(), 6u);
+  EXPECT_EQ(e[0], (VirtualDeviceEntry{VirtualDeviceKind::DvCamera,
+                                      QStringLiteral("Camescope DV"),
+                                      {QStringLiteral("ntsc"), QStringLiteral("break=500+7200")}}));
+  EXPECT_EQ(e[1], (VirtualDeviceEntry{VirtualDeviceKind::DvCamera, QStringLiteral("Platine"), {}}));
+  EXPECT_EQ(e[2], (VirtualDeviceEntry{VirtualDeviceKind::TvCard,
+                                      QStringLiteral("Carte TV"),
+                                      {QStringLiteral("sound"), QStringLiteral("chain")}}));
+  EXPECT_EQ(e[3].kind, VirtualDeviceKind::MpegCard);
+  EXPECT_EQ(e[3].options, QStringList{QStringLiteral("aspect=0:0")});
+  EXPECT_EQ(e[4], (VirtualDeviceEntry{VirtualDeviceKind::MpegEncoder, QStringLiteral("Encodeur"), {}}));
+  // A camera's name is the whole rest of its line.
+  EXPECT_EQ(e[5],
+            (VirtualDeviceEntry{VirtualDeviceKind::Camera, QStringLiteral("Webcam; with a semicolon"), {}}));
+
+  const TvCardSettings tv = tvCardSettings(e[2].options);
+  EXPECT_TRUE(tv.sound);
+  EXPECT_TRUE(tv.chain);
+  EXPECT_FALSE(tvCardSettings({QStringLiteral("turbo")}).error.isEmpty());
+}
+
+// Points VISTREL_DEVICES at a file of the test's root for the test's duration.
+class DeviceFile {
+ public:
+  explicit DeviceFile(const vistrel::testing::TempRoot& root) : path_(root.file("devices.txt")) {}
+  ~DeviceFile() {
+    qputenv("VISTREL_DEVICES", "none");
+    VirtualDevices::instance().rescan();
+  }
+  void write(const QByteArray& text) {
+    QFile f(path_);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+    qputenv("VISTREL_DEVICES", path_.toLocal8Bit());
+    VirtualDevices::instance().rescan();
+  }
+
+ private:
+  QString path_;
+};
+
+GUID classOf(const std::shared_ptr<IMoniker>& m) {
+  std::shared_ptr<IBaseFilter> f;
+  if (m->BindToObject(f) != S_OK) return GUID_NULL;
+  GUID clsid;
+  f->GetClassID(clsid);
+  return clsid;
+}
+
+TEST(VirtualDevices, EachKindInItsCategories) {
+  vistrel::testing::TempRoot root;
+  root.write(QStringLiteral("letter.dv"), QByteArray(200000, 'a'));
+  DeviceFile file(root);
+  file.write(
+      "dvcam Platine; frames=50\n"
+      "tvcard Carte TV\n"
+      "mpegcard Carte MPEG\n"
+      "mpegencoder Encodeur\n"
+      "dvcam Mauvaise cassette; file=" +
+      root.file(QStringLiteral("letter.dv")).toUtf8() + "\n");
+  auto devs = SystemDeviceEnum::create();
+  auto video = devs->monikers(CLSID_VideoInputDeviceCategory);
+  ASSERT_EQ(video.size(), 5u);
+  EXPECT_EQ(classOf(video[0]), CLSID_VirtualDvCamera);
+  EXPECT_EQ(classOf(video[1]), CLSID_VirtualTvCard);
+  EXPECT_EQ(classOf(video[2]), CLSID_VirtualMpegCard);
+  EXPECT_EQ(classOf(video[3]), CLSID_VirtualMpegEncoder);
+  std::shared_ptr<IBaseFilter> bad;
+  EXPECT_TRUE(FAILED(video[4]->BindToObject(bad)));  // not a DV tape: the device does not open
+  EXPECT_TRUE(devs->monikers(CLSID_AudioInputDeviceCategory).empty());
+
+  auto crossbars = devs->monikers(AM_KSCATEGORY_CROSSBAR);
+  ASSERT_EQ(crossbars.size(), 1u);
+  // The crossbar and the capture filter of one card share it: routing one changes the other.
+  std::shared_ptr<IBaseFilter> xbarFilter, cardFilter;
+  ASSERT_EQ(crossbars[0]->BindToObject(xbarFilter), S_OK);
+  ASSERT_EQ(video[1]->BindToObject(cardFilter), S_OK);
+  auto xbar = std::dynamic_pointer_cast<VirtualCrossbar>(xbarFilter);
+  auto card = std::dynamic_pointer_cast<VirtualTvCard>(cardFilter);
+  ASSERT_TRUE(xbar && card);
+  EXPECT_EQ(xbar->card(), card->card());
+  ASSERT_EQ(xbar->Route(0, 2), S_OK);
+  EXPECT_EQ(card->card()->videoSource(), TvInput::SVideo);
+}
+
+}  // namespace
