@@ -12,13 +12,22 @@
 #include "actions/SuperAction.h"
 
 #include "app/ApplicationTexts.h"
+#include "app/DossiersFrame.h"
 #include "app/ImageList.h"
 #include "app/Plaque.h"
+#include "app/SourcesFrame.h"
+#include "engine/GraphEvents.h"
+#include "engine/Tdm.h"
 #include "platform/Environment.h"
 #include "platform/Trace.h"
+#include "platform/devices/VirtualDevices.h"
+#include "platform/devices/hotplug/HotplugMonitor.h"
 #include "platform/registry/Registry.h"
 #include "settings/OrbanoPreferences.h"
 #include "settings/Parameters.h"
+#include "sources/Crossbar.h"
+#include "sources/Plugins.h"
+#include "sources/Sources.h"
 
 namespace vistrel::app {
 namespace {
@@ -48,7 +57,12 @@ TCaptureForm::TCaptureForm(QWidget* parent) : QWidget(parent) {
   createControls();
   createPanels();
   createActions();
+  connectDossiersFrame();
+  connectSourcesFrame();
+  connectPreviewControls();
   handle_ = platform::ui::registerWindow(this);
+  platform::devices::VirtualDevices::instance().addNotifyWindow(handle_);
+  platform::devices::HotplugMonitor::system().addNotifyWindow(handle_);
   FormCreate();
 }
 
@@ -76,6 +90,7 @@ void TCaptureForm::FormCreate() {
   gp_->OnSavePrefs = [this](settings::TOrbanoPreferences&) { gpSavePrefs(); };
   gp_->OnChangeMode = [this](settings::TSavePreferences mode) { gpChangeMode(mode); };
   params_ = std::make_unique<settings::TparameterList>(kSignature);
+  createRecording();
   startupInProgress_ = true;
   platform::traceLine(QStringLiteral("Exit FormCreate"));
 }
@@ -106,6 +121,16 @@ void TCaptureForm::ChargerPrefs1() {
     platform::traceLine(QStringLiteral("ReducedOn passed"));
     if (params_->Boolean(QStringLiteral("Mute On")).Value) runAction(QStringLiteral("taMute"));
     platform::traceLine(QStringLiteral("MuteOn passed"));
+    ChargerDossiers();
+    platform::traceLine(QStringLiteral("DossiersFrame passed"));
+    sourcesFrame_->leFramerate->setText(QString::number(params_->Real(QStringLiteral("Framerate")).Value));
+    platform::traceLine(QStringLiteral("SourcesFrame passed"));
+    const bool freeze = params_->Boolean(QStringLiteral("Freeze Preview")).Value != 0;
+    if (auto* a = action(QStringLiteral("taFreezepreview"))) {
+      a->SetChecked(!freeze);
+      a->Execute();
+    }
+    platform::traceLine(QStringLiteral("FreezePreview passed"));
     if (raccourcis_) {
       raccourcis_->setSortOrder(params_->Enum(QStringLiteral("Raccourcis Sort")).Value);
       raccourcis_->OnSortChanged = [this](int order) {
@@ -120,8 +145,52 @@ void TCaptureForm::ChargerPrefs1() {
 void TCaptureForm::AppEventsIdle() {
   if (deferredStartDone_) return;  // the idle event fires again and again; the start runs once
   deferredStartDone_ = true;
+  QString error;
   guarded([&] {
-    // Devices, sources and the preview graph join here as they are built.
+    createSourceLists();
+    attachVideoWindow();
+    graphEvents_ = std::make_unique<engine::TGraphEvents>(dm().Graph());
+    dm().SetParameters(params_.get());
+    dm().SetDialogOwner(this);
+    dm().OnSettingsChanged = [this](bool video) { onSettingsChanged(video); };
+    ChargerPrefs2();
+    plugins_->Register(params_->String(QStringLiteral("Plugins Dir")).Value);
+    platform::traceLine(QStringLiteral("pluginaddtolist passed"));
+    if (!ChargerDrivers())
+      error = QStringLiteral("impossible de charger les sources vidéo.\r\n");
+    else
+      platform::traceLine(QStringLiteral("ChargerDrivers passed"));
+    processingAllowed_ = true;
+    batchReconnect_ = true;
+    activervideo(params_->String(QStringLiteral("Source video")).Value);
+    platform::traceLine(QStringLiteral("activervideo passed"));
+    ActiverAudio(params_->String(QStringLiteral("Source Audio")).Value);
+    platform::traceLine(QStringLiteral("activeraudio passed"));
+    activerformatcapture(params_->Enum(QStringLiteral("Capture Format")).Value);
+    platform::traceLine(QStringLiteral("activerformatcapture passed"));
+    batchReconnect_ = false;
+    dm().Run();
+    platform::traceLine(QStringLiteral("play passed"));
+    // The engine may have come after the settings: the preview freeze reaches its stampers now.
+    setFreezePreview(params_->Boolean(QStringLiteral("Freeze Preview")).Value != 0);
+    for (auto [want, name] :
+         {std::pair{"Want vert Flip", "acVertFlip"}, std::pair{"Want Horz flip", "acHorzFlip"}}) {
+      auto& p = params_->Boolean(QString::fromLatin1(want));
+      if (!p.Value) continue;
+      p.Value = 0;
+      runAction(QString::fromLatin1(name));
+    }
+    platform::traceLine(QStringLiteral("flip passed"));
+    if (params_->Boolean(QStringLiteral("Want Incrust")).Value) runAction(QStringLiteral("taIncruster"));
+    platform::traceLine(QStringLiteral("incruster.execute passed"));
+    if (!params_->Boolean(QStringLiteral("Notifier")).Value) routeDeviceLost(true);
+    if (btnCapture_->isEnabled()) btnCapture_->setFocus();
+    if (params_->Boolean(QStringLiteral("Preview Locked")).Value) runAction(QStringLiteral("taLock"));
+    if (!error.isEmpty()) {
+      lblVolume_->hide();
+      gaugeVolume_->hide();
+      platform::traceLine(QStringLiteral("erreur passed"));
+    }
   });
   startupInProgress_ = false;
   platform::traceLine(QStringLiteral("Exit AppEventsIdle"));
@@ -131,9 +200,25 @@ void TCaptureForm::AppEventsIdle() {
   Switch1_->AppActivate();
 }
 
+void TCaptureForm::ChargerPrefs2() {
+  guarded([&] {
+    loadSourcesExclues(params_->String(QStringLiteral("Sources Exclues")).Value);
+    platform::traceLine(QStringLiteral("Exit ChargerPrefs2 OK"));
+  });
+}
+
 void TCaptureForm::SauverPrefs() {
   if (settings::currentStoreMode() == settings::spNone) return;
-  guarded([&] { params_->Integer(QStringLiteral("Volume")).Value = tb_->value(); });
+  guarded([&] {
+    params_->Integer(QStringLiteral("Volume")).Value = tb_->value();
+    SauverDossiers();
+    params_->String(QStringLiteral("Source video")).Value = sourcesFrame_->cboxvideo->currentText();
+    params_->String(QStringLiteral("Source Audio")).Value = sourcesFrame_->cboxAudio->currentText();
+    bool ok = false;
+    const double rate = sourcesFrame_->leFramerate->text().toDouble(&ok);
+    params_->Real(QStringLiteral("Framerate")).Value = ok ? rate : 18.0;
+    params_->String(QStringLiteral("Sources Exclues")).Value = sourcesExcluesText();
+  });
   params_->SaveAll();
 }
 
@@ -146,11 +231,31 @@ void TCaptureForm::gpChangeMode(settings::TSavePreferences mode) { settings::set
 
 void TCaptureForm::FormCloseQuery() {
   platform::traceLine(QStringLiteral("Enter FormCloseQuery"));
+  if (auto* a = action(QStringLiteral("tafullscreen")); a && a->isChecked())
+    runAction(QStringLiteral("tafullscreen"));
+  guarded([&] {
+    destroySourceLists();
+    if (dm_) dm_->Clear();
+    detachVideoWindow();
+  });
   platform::traceLine(QStringLiteral("Exit FormCloseQuery"));
 }
 
 void TCaptureForm::FormDestroy() {
   platform::traceLine(QStringLiteral("Enter FormDestroy"));
+  platform::devices::VirtualDevices::instance().removeNotifyWindow(handle_);
+  platform::devices::HotplugMonitor::system().removeNotifyWindow(handle_);
+  guarded([&] {
+    destroySourceLists();
+    graphEvents_.reset();
+    videoSources_.reset();
+    audioSources_.reset();
+    videoDevices_.reset();
+    audioDevices_.reset();
+    crossbars_.reset();
+    plugins_.reset();
+    detachVideoWindow();
+  });
   params_.reset();
   platform::traceLine(QStringLiteral("Exit FormDestroy"));
   removeDisplayScalingFlag();
@@ -191,7 +296,12 @@ bool TCaptureForm::event(QEvent* e) {
 }
 
 void TCaptureForm::onWindowMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
-  if (message == platform::ui::WM_USER + 3 && wParam == 1 && (!hasVideoSource() || videoIsDv_)) {
+  if (message == platform::devices::WM_DEVICECHANGE) {
+    onDeviceChange(wParam, lParam);
+    return;
+  }
+  const sources::TVideoSource* video = currentVideo();
+  if (message == platform::ui::WM_USER + 3 && wParam == 1 && (!video || video->SceneDetector || videoIsDv_)) {
     dvWideScreen_ = lParam == 1;
     DimensionnerWithRatio();
   }

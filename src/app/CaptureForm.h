@@ -4,6 +4,7 @@
 // and the switching of the option panels. The work behind the capture commands is added by the
 // recording, engine and panel code as it comes.
 
+#include <QDateTime>
 #include <QFrame>
 #include <QLabel>
 #include <QList>
@@ -11,18 +12,24 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QString>
+#include <QStringList>
 #include <QToolBar>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "actions/ActionList.h"
 
 #include "app/Plaque.h"
+#include "app/SceneFile.h"  // recording control
+#include "app/SessionFiles.h"  // recording control
 #include "app/StatusPanels.h"
 #include "platform/ui/PostedMessages.h"
+#include "platform/media/IAMDroppedFrames.h"  // recording control
 #include "settings/SavePreferences.h"
 
 namespace vistrel::actions {
@@ -38,9 +45,51 @@ class TparameterList;
 class TOrbanoPreferences;
 }  // namespace vistrel::settings
 
+namespace vistrel::engine {
+class Tdm;
+class TGraphEvents;
+struct SettingsMenuEntry;
+using SettingsMenu = std::vector<SettingsMenuEntry>;
+}  // namespace vistrel::engine
+
+namespace vistrel::filters {
+class Tvt_Superposer;
+}
+
+namespace vistrel::sources {
+class TCaptureDeviceList;
+class TMonikerList;
+class TpluginList;
+class TVideoSource;
+class TAudioSource;
+template <class Source>
+class TSourcesList;
+using TvideoSourcesList = TSourcesList<TVideoSource>;
+using TAudioSourcesList = TSourcesList<TAudioSource>;
+}  // namespace vistrel::sources
+
+namespace vistrel::platform::media {
+class IBaseFilter;
+class IVideoWindow;
+}  // namespace vistrel::platform::media
+
+namespace vistrel::platform::ui {
+class VideoWidget;
+}
+
+class QListWidget;
+class QMenu;
+class QTimer;
+
 namespace vistrel::app {
 
 class Tplaque;
+// Recording control (RecordingState.h).
+enum class CaptureEvent;
+struct TInterfaceLook;
+struct TPreviewFlags;
+class TDossiersFrame;
+class TSourcesFrame;
 
 enum TEtatCapture : uint8_t { etatPreview = 1, etatCapture = 2, etatProgAttente = 3, etatProgCapture = 4 };
 
@@ -73,6 +122,63 @@ class TCaptureForm : public QWidget {
   int shownPanel() const { return shownPanel_; }
   QFrame* panel(int number) const { return panels_.at(static_cast<size_t>(number)); }
 
+  // The folders panel and the names of the next recording and picture.
+  TDossiersFrame* dossiersFrame() const { return dossiersFrame_; }
+  TSourcesFrame* sourcesFrame() const { return sourcesFrame_; }
+  QString NomVideo();
+  QString NomImage();
+  const QString& videoFileName() const { return videoFileName_; }
+  const QString& imageFileName() const { return imageFileName_; }
+  const QString& videoDrive() const { return videoDrive_; }
+  const QString& imageDrive() const { return imageDrive_; }
+
+  // The capture engine (the program entry's; without one the window makes its own) and the
+  // sources panel.
+  void setDm(engine::Tdm* dm);
+  engine::Tdm& dm();
+  sources::TVideoSource* currentVideo() const;
+  sources::TAudioSource* currentAudio() const;
+  bool ChargerDrivers();
+  bool activervideo(const QString& name);
+  bool ActiverAudio(const QString& name);
+  void activerformatcapture(uint8_t code);
+  void cboxVideoChange();
+  void cboxAudioChange();
+  void cbFormatCaptureClick();
+  void SourcesFramecbEntriesChange();
+  void ActualiserVideoBtnClick();
+  void VideoPropBtnClick();
+  void AudiopropBtnClick();
+  void VideoSettingsMenuPopup();
+  void AudioSettingsMenuPopup();
+  void GraphDeviceLost();
+  // The options panel's "Notifier" box: device losses go to GraphDeviceLost, or not.
+  void routeDeviceLost(bool toWindow);
+  const QStringList& failedSources() const { return failedSources_; }
+  QListWidget* sourcesExclues() const { return lbSourcesExclues_; }
+  QMenu* videoSettingsMenu() const { return videoSettingsMenu_; }
+  QMenu* audioSettingsMenu() const { return audioSettingsMenu_; }
+
+  // The preview: lock, overlay, flips and what depends on the sources.
+  void VerrouillerPreview(bool locked);
+  void AppliquerIncrustation();
+  void AppliquerMiroirV();
+  void AppliquerMiroirH();
+  void AvecVideo();
+  void SansVideo();
+  void AvecAudio();
+  void SansAudio();
+  // The options panel's "Permettre la superposition".
+  void setActiverSuperposition(bool on);
+  bool processingAllowed() const { return processingAllowed_; }
+  bool overlayApplied() const { return overlayApplied_; }
+  bool vflipApplied() const { return vflipApplied_; }
+  bool hflipApplied() const { return hflipApplied_; }
+  QSlider* xSlider() const { return xslider_; }
+  QSlider* ySlider() const { return yslider_; }
+  // The renderer's widget that shows the live picture (null before the deferred start).
+  platform::ui::VideoWidget* videoRendererWidget() const;
+
   // Volume: the slider, mute and the gauge.
   void AppliquerVolume();
   void setMute(bool on);
@@ -89,6 +195,7 @@ class TCaptureForm : public QWidget {
 
   // Start-up stages; public so that tests can drive them.
   void ChargerPrefs1();
+  void ChargerPrefs2();
   void AppEventsIdle();
   bool deferredStartDone() const { return deferredStartDone_; }
   void SauverPrefs();
@@ -103,7 +210,7 @@ class TCaptureForm : public QWidget {
   QToolBar* panelsToolbar() const { return tbPanneaux_; }
   StatusPanels* statusBar() const { return statusBar_; }
   QSlider* volumeSlider() const { return tb_; }
-  bool hasVideoSource() const { return videoWidth_ > 0; }
+  bool hasVideoSource() const { return videoWidth_ > 0 || currentVideo() != nullptr; }
 
   // The connected video's size and picture aspect (0:0 when the stream gives none), until the
   // engine provides them.
@@ -118,6 +225,7 @@ class TCaptureForm : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void createControls();
@@ -139,6 +247,43 @@ class TCaptureForm : public QWidget {
   void onPanel1Resized();
   void onWindowMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
   QRect pictureBounds() const;
+  void connectDossiersFrame();
+  void ChargerDossiers();
+  void SauverDossiers();
+  void showVideoName();
+  void showImageName();
+  void VideoDirEditChange();
+  void ImageDirEditChange();
+  void PlugInDirEditChosen(const QString& folder);
+  // Sources.
+  void connectSourcesFrame();
+  std::map<QString, actions::THandler> sourcesHandlers();
+  void createSourceLists();
+  void destroySourceLists();
+  void loadSourcesExclues(const QString& text);
+  QString sourcesExcluesText() const;
+  bool deviceAllowed(const QString& deviceName);
+  void fillSoundCardEntries(sources::TAudioSource& source);
+  void reconnectAll(const QString& video, const QString& audio, uint8_t format);
+  void onDeviceChange(intptr_t wParam, intptr_t lParam);
+  void onSettingsChanged(bool video);
+  QString currentVideoText() const;
+  QString currentAudioText() const;
+  void fillMenu(QMenu& menu, const engine::SettingsMenu& entries);
+  // Preview.
+  void connectPreviewControls();
+  std::map<QString, actions::THandler> previewHandlers();
+  void attachVideoWindow();
+  void detachVideoWindow();
+  void placeVideoWindow(const QRect& bounds);
+  void placeButtonBar();
+  filters::Tvt_Superposer* superposer();
+  void setIncruster(bool on);
+  void setLock(bool on);
+  void setFreezePreview(bool on);
+  void toggleSliders();
+  void XsliderChange();
+  void YsliderChange();
 
   std::unique_ptr<settings::TparameterList> params_;
   settings::TOrbanoPreferences* gp_ = nullptr;  // a child of the window
@@ -168,6 +313,8 @@ class TCaptureForm : public QWidget {
   QPushButton* btnCouper_ = nullptr;
   QPushButton* btnGrab_ = nullptr;
   std::array<QFrame*, kPanelCount> panels_{};
+  TSourcesFrame* sourcesFrame_ = nullptr;
+  TDossiersFrame* dossiersFrame_ = nullptr;
   StatusPanels* statusBar_ = nullptr;
 
   TEtatCapture etat_ = etatPreview;
@@ -181,6 +328,89 @@ class TCaptureForm : public QWidget {
   int videoWidth_ = 0, videoHeight_ = 0, aspectX_ = 0, aspectY_ = 0;
   bool videoIsDv_ = false;
   int engineVolume_ = 0;
+
+  // File naming.
+  QString videoFileName_, imageFileName_;
+  int32_t videoCounter_ = 0, imageCounter_ = 0;
+  QDateTime sessionDate_;
+  QString videoDrive_, imageDrive_;  // mount points of the two names
+  bool imageByImage_ = false;        // image-by-image recording: the image labels say so
+
+  // Engine and sources.
+  engine::Tdm* dm_ = nullptr;
+  std::unique_ptr<engine::Tdm> ownDm_;
+  std::unique_ptr<engine::TGraphEvents> graphEvents_;
+  std::unique_ptr<sources::TpluginList> plugins_;
+  std::unique_ptr<sources::TMonikerList> crossbars_;
+  std::unique_ptr<sources::TCaptureDeviceList> videoDevices_, audioDevices_;
+  std::unique_ptr<sources::TvideoSourcesList> videoSources_;
+  std::unique_ptr<sources::TAudioSourcesList> audioSources_;
+  QStringList failedSources_;  // devices that failed to connect: left out until the next run
+  QListWidget* lbSourcesExclues_ = nullptr;
+  QMenu* videoSettingsMenu_ = nullptr;
+  QMenu* audioSettingsMenu_ = nullptr;
+  bool settingsEntryHandled_ = false;
+  bool batchReconnect_ = false;
+  bool divxAvailable_ = false, mp3Available_ = false;
+  std::shared_ptr<platform::media::IBaseFilter> videoRenderer_;
+  std::shared_ptr<platform::media::IVideoWindow> videoWindowItf_;
+
+  // Preview.
+  bool processingAllowed_ = false;
+  bool overlayApplied_ = false, vflipApplied_ = false, hflipApplied_ = false;
+  // ---- Recording control (CaptureForm_Recording.cpp) --------------------------------------------
+ public:
+  bool LancerCapture();
+  bool StopperCapture();
+  void FinirFichier();
+  void EchecCapture();
+  // acCouper: the recording goes on in the next file.
+  void Couper();
+  void setFreezeCapture(bool on);
+  // The state-entry routines; each sets the state, then the window.
+  void setinterfacepreview();
+  void SetInterfaceCapture();
+  void SetInterfaceProgAttente();
+  void SetInterfaceProgCapture();
+  void EnterCaptureState(TEtatCapture state);
+  void AfficherStatut();
+  void DroppedActionTimer();
+  // The alarm handlers of the schedule.
+  void lancerEnregistrement();
+  void stopperEnregistrement();
+  void RunCaptureEvent(CaptureEvent event);
+  TEtatCapture etat() const { return etat_; }
+  TSessionFiles& sessionFiles() const { return *sessionFiles_; }
+  TSceneFile& sceneFile() const { return *sceneFile_; }
+  const QString& recordingFileName() const { return recordingFileName_; }
+  const QString& statusSuffix() const { return statusSuffix_; }
+  int imageByImageCount() const { return imageByImageCount_; }
+
+ private:
+  void createRecording();
+  std::map<QString, actions::THandler> recordingHandlers();
+  bool startCapture();
+  bool buildRecording(uint8_t format);
+  void openSceneFile();
+  void routeDeviceLostDuringRecording();
+  void applyLook(const TInterfaceLook& look);
+  uint8_t captureFormat() const;
+  bool graphStopped() const;
+  std::optional<QString> connectedVideoName() const;
+  std::optional<QString> connectedAudioName() const;
+  TPreviewFlags previewFlags(bool incrust) const;
+
+  std::unique_ptr<TSessionFiles> sessionFiles_;
+  std::unique_ptr<TSceneFile> sceneFile_;
+  QTimer* droppedFramesTimer_ = nullptr;
+  std::shared_ptr<platform::media::IAMDroppedFrames> droppedFrames_;
+  QString recordingFileName_;
+  QDateTime recordingStart_;
+  QString statusSuffix_;
+  int imageByImageCount_ = 0;
+  bool separateAudio_ = false;
+  bool notifierBeforeRecording_ = true;
+  // ---- End of recording control -------------------------------------------------------------------
 };
 
 }  // namespace vistrel::app

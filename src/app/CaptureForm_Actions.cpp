@@ -127,6 +127,9 @@ std::map<QString, THandler> TCaptureForm::mainHandlers() {
   };
   h["taMutefalseExecute"] = [this](QObject*) { setMute(true); };
   h["taMuteTrueExecute"] = [this](QObject*) { setMute(false); };
+  h.merge(sourcesHandlers());
+  h.merge(previewHandlers());
+  h.merge(recordingHandlers());
   return h;
 }
 

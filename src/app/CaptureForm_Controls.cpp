@@ -3,6 +3,8 @@
 #include <QStyle>
 
 #include "app/CaptureForm.h"
+#include "app/DossiersFrame.h"
+#include "app/SourcesFrame.h"
 #include "settings/Parameters.h"
 
 namespace vistrel::app {
@@ -145,8 +147,10 @@ void TCaptureForm::createControls() {
 }
 
 void TCaptureForm::createPanels() {
+  sourcesFrame_ = new TSourcesFrame(this);
+  dossiersFrame_ = new TDossiersFrame(this);
   for (int i = 0; i < kPanelCount; ++i) {
-    auto* frame = new QFrame(this);
+    QFrame* frame = i == 0 ? sourcesFrame_ : i == 1 ? static_cast<QFrame*>(dossiersFrame_) : new QFrame(this);
     frame->setObjectName(QString::fromLatin1(kPanelClassNames[i]));
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(424, 40, 275, 400);

@@ -8,6 +8,9 @@
 #include "app/CaptureForm.h"
 #include "app/Plaque.h"
 #include "app/PreviewLayout.h"
+#include "app/SourcesFrame.h"
+#include "engine/Tdm.h"
+#include "platform/media/IVideoWindow.h"
 #include "settings/Parameters.h"
 
 namespace vistrel::app {
@@ -79,10 +82,21 @@ void TCaptureForm::PlacerEcran(int a, int b) {
     const QRect screen = plaque_->rect().adjusted(12, 12, -12, -12);
     const QRect fitted = fitToAspect(screen, a, b);
     plaque_->setShapeBounds(fitted.adjusted(-12, -12, 12, 12));
+    if (videoWindowItf_) {
+      videoWindowItf_->put_Owner(plaque_);
+      placeVideoWindow(fitted);
+      videoWindowItf_->put_Visible(true);
+    }
     return;
   }
   const QRect picture = fitToAspect(panel2_->geometry(), a, b);
   vwEcran_->setGeometry(picture);
+  if (videoWindowItf_) {
+    QWidget* owner = nullptr;
+    if (videoWindowItf_->get_Owner(owner) == platform::media::S_OK && owner != panel1_)
+      videoWindowItf_->put_Owner(panel1_);
+    placeVideoWindow(picture);
+  }
   shape2_->setGeometry(picture.adjusted(-12, -12, 12, 12));
   const int sliderThickness = yslider_->sizeHint().width();
   yslider_->setGeometry(picture.right() + 1 - 6, picture.top() - 8, sliderThickness, picture.height() + 16);
@@ -95,6 +109,7 @@ void TCaptureForm::AppliquerVolume() {
   const bool mute =
       params_->Find(QStringLiteral("Mute On")) && params_->Boolean(QStringLiteral("Mute On")).Value != 0;
   engineVolume_ = mute ? 0 : tb_->value();
+  if (dm_) dm_->SetVolume(engineVolume_);
   gaugeVolume_->setText(QString::number(engineVolume_ / 100));
 }
 
@@ -111,6 +126,7 @@ void TCaptureForm::setFullScreen(bool on) {
     if (!hasVideoSource() || !plaque_) return;
     plaque_->showFullScreen();
   } else if (plaque_) {
+    if (videoWindowItf_) videoWindowItf_->put_FullScreenMode(false);
     plaque_->hide();
   }
   DimensionnerWithRatio();
@@ -123,7 +139,7 @@ void TCaptureForm::setReduced(bool on) {
     resize(panel1_->size());
     if (a) a->setCaption(QStringLiteral("Restaurer"));
     panel1_->raise();
-    setWindowTitle(hasVideoSource() ? windowTitle() : QStringLiteral("aucun flux vidéo"));
+    setWindowTitle(sourcesFrame_->cboxvideo->currentText());
     return;
   }
   DisposerFenetre();

@@ -9,6 +9,7 @@
 #include "app/MediaFrameworkVersion.h"
 #include "app/Plaque.h"
 #include "app/SignalCloser.h"
+#include "engine/Tdm.h"
 #include "filters/ProgramFilters.h"
 #include "platform/media/FilterMapper.h"
 #include "platform/ui/MessageBoxes.h"
@@ -31,6 +32,8 @@ int runVistrel(int argc, char** argv) {
   filters::RegisterProgramFilters(*platform::media::FilterMapper::instance());
 
   auto form = std::make_unique<TCaptureForm>();
+  auto dm = std::make_unique<engine::Tdm>();
+  form->setDm(dm.get());
   auto plaque = std::make_unique<Tplaque>(form.get());
   form->setPlaque(plaque.get());
   auto raccourcis = std::make_unique<actions::TRaccourcisForm>();
@@ -41,6 +44,7 @@ int runVistrel(int argc, char** argv) {
   raccourcis.reset();
   plaque.reset();
   form.reset();
+  dm.reset();
   return code;
 }
 
