@@ -33,11 +33,15 @@ void TGraphEvents::Drain() {
     const int32_t code = ev.code;
     const auto device = ev.object;
     const bool removed = ev.param2 == 0;
+    const intptr_t result = ev.param1;
     graph_->FreeEventParams(ev);
+    // Copies: a handler may replace itself.
     if (code == EC_DEVICE_LOST && OnGraphDeviceLost) {
-      // A copy: the handler may replace itself.
       const auto handler = OnGraphDeviceLost;
       handler(this, device, removed);
+    } else if ((code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED) && OnGraphError) {
+      const auto handler = OnGraphError;
+      handler(code, result);
     }
     ev = GraphEvent{};
   }

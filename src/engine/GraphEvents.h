@@ -1,7 +1,7 @@
 #pragma once
 // Delivery of the graph's events: the graph notifies a hidden window of this object, which drains
-// the pending events on the user-interface thread. Only the loss (or return) of a capture device
-// has a handler; every other event is drained and dropped.
+// the pending events on the user-interface thread. The loss (or return) of a capture device and
+// the errors that stop a stream have handlers; every other event is drained and dropped.
 
 #include <QObject>
 #include <functional>
@@ -27,6 +27,9 @@ class TGraphEvents : public QObject {
 
   // The handler of EC_DEVICE_LOST; none removes it (the events are still drained).
   DeviceLostHandler OnGraphDeviceLost;
+  // (event code, result code): a filter stopped streaming on an error (EC_ERRORABORT,
+  // EC_STREAM_ERROR_STOPPED), such as a writer whose disk is full. None: dropped.
+  std::function<void(int32_t code, intptr_t result)> OnGraphError;
 
   // Handles every pending event now. User-interface thread; also run when the window is notified.
   void Drain();

@@ -74,5 +74,26 @@ TEST(GraphEvents, AHandlerThatRemovesItselfStopsLaterCalls) {
   EXPECT_EQ(calls, 1);
 }
 
+TEST(GraphEvents, StreamErrorsReachTheErrorHandler) {
+  auto graph = FilterGraph::create();
+  TGraphEvents events(graph);
+  std::vector<std::pair<int32_t, intptr_t>> errors;
+  int lost = 0;
+  events.OnGraphError = [&](int32_t code, intptr_t result) { errors.emplace_back(code, result); };
+  events.OnGraphDeviceLost = [&](QObject*, std::shared_ptr<Unknown>, bool) { ++lost; };
+  GraphEvent abort;
+  abort.code = EC_ERRORABORT;
+  abort.param1 = static_cast<intptr_t>(E_FAIL);
+  graph->Notify(abort);
+  GraphEvent complete;
+  complete.code = EC_COMPLETE;
+  graph->Notify(complete);
+  events.Drain();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].first, EC_ERRORABORT);
+  EXPECT_EQ(errors[0].second, static_cast<intptr_t>(E_FAIL));
+  EXPECT_EQ(lost, 0);
+}
+
 }  // namespace
 }  // namespace vistrel::engine

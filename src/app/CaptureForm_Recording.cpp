@@ -1,0 +1,481 @@
+// Recording control of the main window: start, stop, cut and freeze of a recording, the looks of
+// the capture states, and the status panels' texts while previewing and recording.
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "actions/SuperAction.h"
+#include "app/CaptureForm.h"
+#include "app/DossiersFrame.h"
+#include "app/RecordingState.h"
+#include "app/SceneFile.h"
+#include "app/SessionFiles.h"
+#include "app/SourcesFrame.h"
+#include "engine/GraphEvents.h"
+#include "engine/Record.h"
+#include "engine/Tdm.h"
+#include "filters/Tvt_ControlFilter.h"
+#include "filters/Tvt_SceneDetect.h"
+#include "filters/Tvt_TimeStamper.h"
+#include "platform/media/IAMDroppedFrames.h"
+#include "platform/media/MediaGuids.h"
+#include "platform/media/Result.h"
+#include "platform/shell/DiskSpace.h"
+#include "platform/shell/Trash.h"
+#include "platform/ui/MessageBoxes.h"
+#include "settings/CaptureFormats.h"
+#include "settings/Parameters.h"
+#include "sources/Sources.h"
+
+namespace vistrel::app {
+
+using namespace platform::media;
+using platform::ui::Answer;
+using platform::ui::Buttons;
+using platform::ui::MessageKind;
+using platform::ui::showMessage;
+
+namespace {
+
+// The transitions' operations as the window carries them out. Scheduling is not part of the
+// window yet: arming and the end time are refused, cancelling has nothing to undo.
+class FormSteps : public TRecordingSteps {
+ public:
+  explicit FormSteps(TCaptureForm& form) : form_(form) {}
+  bool Start() override { return form_.LancerCapture(); }
+  bool Stop() override { return form_.StopperCapture(); }
+  bool ProgrammerDebut() override { return false; }
+  bool ProgrammerFin() override { return false; }
+  void AnnulerProgrammation() override {}
+  void EnterState(TEtatCapture state) override { form_.EnterCaptureState(state); }
+  void EchecCapture() override { form_.EchecCapture(); }
+
+ private:
+  TCaptureForm& form_;
+};
+
+}  // namespace
+
+void TCaptureForm::createRecording() {
+  sessionFiles_ = std::make_unique<TSessionFiles>();
+  sceneFile_ = std::make_unique<TSceneFile>();
+  droppedFramesTimer_ = new QTimer(this);
+  droppedFramesTimer_->setInterval(300);
+  connect(droppedFramesTimer_, &QTimer::timeout, this, [this] { DroppedActionTimer(); });
+  droppedFramesTimer_->start();
+}
+
+std::map<QString, actions::THandler> TCaptureForm::recordingHandlers() {
+  std::map<QString, actions::THandler> h;
+  h["saCapturerBasculeexecute"] = [this](QObject*) { RunCaptureEvent(CaptureEvent::CaptureToggle); };
+  h["acProgrammerBasculeExecute"] = [this](QObject*) { RunCaptureEvent(CaptureEvent::ProgrammeToggle); };
+  h["acCouperExecute"] = [this](QObject*) { Couper(); };
+  h["taFreezeCaptureTrueExecute"] = [this](QObject*) { setFreezeCapture(true); };
+  h["taFreezeCapturefalseExecute"] = [this](QObject*) { setFreezeCapture(false); };
+  return h;
+}
+
+void TCaptureForm::RunCaptureEvent(CaptureEvent event) {
+  FormSteps steps(*this);
+  RunTransition(etat_, event, steps);
+}
+
+void TCaptureForm::lancerEnregistrement() { RunCaptureEvent(CaptureEvent::StartAlarm); }
+void TCaptureForm::stopperEnregistrement() { RunCaptureEvent(CaptureEvent::EndAlarm); }
+
+uint8_t TCaptureForm::captureFormat() const { return params_->Enum(QStringLiteral("Capture Format")).Value; }
+
+bool TCaptureForm::graphStopped() const {
+  OAFilterState state = State_Stopped;
+  return !dm_ || FAILED(dm_->Graph()->GetState(0, state)) || state == State_Stopped;
+}
+
+// ---- Start ---------------------------------------------------------------------------------------
+
+bool TCaptureForm::LancerCapture() {
+  const bool started = startCapture();
+  if (!started)
+    if (auto* a = action(QStringLiteral("saCapturerBascule"))) a->SetChecked(false);
+  return started;
+}
+
+bool TCaptureForm::startCapture() {
+  try {
+    const uint8_t format = captureFormat();
+    auto& confirm = params_->Boolean(QStringLiteral("Confirmer Video")).Value;
+    if (etat_ == etatPreview) {
+      if (confirm && QFileInfo::exists(videoFileName_)) {
+        const Answer a =
+            showMessage(MessageKind::Warning, OverwriteQuestion(videoFileName_), Buttons::YesNoAll);
+        if (a == Answer::No) return false;
+        // The options panel's box mirrors the setting.
+        if (a == Answer::All) confirm = 0;
+      }
+      const QString folder = QFileInfo(videoFileName_).absolutePath();
+      if (confirm && !QFileInfo::exists(folder)) {
+        if (showMessage(MessageKind::Warning, CreateFolderQuestion(folder), Buttons::YesNo) != Answer::Yes)
+          return false;
+      }
+      QDir().mkpath(folder);
+    }
+    if (QFileInfo::exists(videoFileName_)) platform::shell::moveToTrash(videoFileName_);
+    recordingFileName_ = videoFileName_;
+    FinirFichier();
+
+    auto* video = currentVideo();
+    auto* audio = currentAudio();
+    const bool separate =
+        SeparateAudio(video, audio, video && audio && video->Device == audio->Device, format);
+    separateAudio_ = separate;
+
+    if (!buildRecording(format)) {
+      // Back to the preview: what the chain added goes, the sources keep running.
+      dm().StopCapture();
+      dm().Run();
+      return false;
+    }
+    if (video && WantsSceneFile(true, video->SceneDetector != nullptr, format,
+                                params_->Boolean(QStringLiteral("scn")).Value != 0, false))
+      openSceneFile();
+    droppedFrames_.reset();
+    if (video && dm().VideoCaptureFilter) {
+      const GUID category = PIN_CATEGORY_CAPTURE, type = MEDIATYPE_Video;
+      std::shared_ptr<IAMDroppedFrames> dropped;
+      if (SUCCEEDED(dm().Builder()->FindInterface(&category, &type, dm().VideoCaptureFilter, dropped)))
+        droppedFrames_ = dropped;
+      if (!droppedFrames_) droppedFrames_ = interfaceOf<IAMDroppedFrames>(dm().VideoCaptureFilter);
+    }
+    AppliquerVolume();
+    recordingStart_ = QDateTime::currentDateTime();
+
+    // Device losses stop the recording before the sources are set up again, whatever "Notifier"
+    // says; device-change notifications are ignored meanwhile.
+    routeDeviceLostDuringRecording();
+    auto& notifier = params_->Boolean(QStringLiteral("Notifier")).Value;
+    notifierBeforeRecording_ = notifier != 0;
+    notifier = 0;
+    dm().Run();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TCaptureForm::buildRecording(uint8_t format) {
+  engine::TRecorder recorder(dm(), *params_);
+  const QString file = videoFileName_;
+  switch (RequestFor(format)) {
+    case RecordRequest::None: return true;
+    case RecordRequest::DeviceMux: {
+      auto* video = currentVideo();
+      return video && video->Device && video->Device->BuildMuxGraph(file);
+    }
+    case RecordRequest::DVType2: return recorder.RecordDVType2(file);
+    case RecordRequest::Stream: return recorder.RecordStream(file);
+    case RecordRequest::Avi: return recorder.RecordAvi(file);
+    case RecordRequest::DVRecompressed: return recorder.RecordDVRecompressed(file);
+    case RecordRequest::Wmv: return recorder.RecordWmv(file);
+    case RecordRequest::Images:
+      if (!recorder.RecordImages(file, [this] { imageByImageCount_ = 0; })) return false;
+      imageByImageCount_ = 0;
+      imageByImage_ = true;
+      return true;
+    case RecordRequest::DivX: return recorder.RecordDivX(file);
+    case RecordRequest::Wav: return recorder.RecordWav(file);
+    case RecordRequest::Mp3: return recorder.RecordMp3(file);
+  }
+  return false;
+}
+
+void TCaptureForm::openSceneFile() {
+  auto* video = currentVideo();
+  if (!video || !video->SceneDetector) return;
+  // A file that cannot be created records nothing; the recording goes on without it.
+  sceneFile_->Open(SceneFileName(videoFileName_));
+  video->SceneDetector->SetSceneCallback(sceneFile_->Routine());
+}
+
+void TCaptureForm::routeDeviceLostDuringRecording() {
+  if (!graphEvents_) return;
+  // A writer that fails (disk full, folder gone) has stopped writing: finish the file it wrote
+  // so far, go back to the preview and say why.
+  graphEvents_->OnGraphError = [this](int32_t, intptr_t result) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+          if (etat_ != etatCapture && etat_ != etatProgCapture) return;
+          const QString file = videoFileName_;
+          if (StopperCapture())
+            EnterCaptureState(etatPreview);
+          else
+            EchecCapture();
+          showMessage(MessageKind::Error,
+                      QStringLiteral("La capture a été arrêtée: erreur d'écriture du fichier ") + file +
+                          QStringLiteral("\r\n") + AMGetErrorText(static_cast<HRESULT>(result)));
+        },
+        Qt::QueuedConnection);
+  };
+  graphEvents_->OnGraphDeviceLost = [this](QObject*, std::shared_ptr<Unknown>, bool) {
+    // After the event's delivery, so that the graph is not rebuilt under it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (etat_ == etatCapture || etat_ == etatProgCapture) {
+            StopperCapture();
+            EnterCaptureState(etatPreview);
+          }
+          GraphDeviceLost();
+        },
+        Qt::QueuedConnection);
+  };
+}
+
+// ---- Stop ----------------------------------------------------------------------------------------
+
+bool TCaptureForm::StopperCapture() {
+  try {
+    FinirFichier();
+    dm().StopCapture();
+    bool ok = true;
+    if (auto* v = currentVideo()) ok = ok && v->Connected;
+    if (auto* a = currentAudio()) ok = ok && a->Connected;
+    imageByImage_ = false;
+    droppedFrames_.reset();
+    if (ok) {
+      AppliquerVolume();
+      params_->Boolean(QStringLiteral("Notifier")).Value = notifierBeforeRecording_ ? 1 : 0;
+      // Without "Notifier" device losses are still the graph events' to report.
+      routeDeviceLost(!notifierBeforeRecording_);
+      dm().Run();
+    }
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
+
+void TCaptureForm::FinirFichier() {
+  try {
+    if (graphStopped()) return;
+    dm().Stop();
+    if (etat_ == etatCapture || etat_ == etatProgCapture) {
+      TDataFichier item = TDataFichier::ForFile(videoFileName_);
+      if (droppedFrames_) {
+        int32_t n = 0;
+        if (SUCCEEDED(droppedFrames_->GetNumNotDropped(n))) item.CapturedFrames = n;
+        if (SUCCEEDED(droppedFrames_->GetNumDropped(n))) item.DroppedFrames = n;
+      }
+      if (sourcesFrame_) {
+        item.VideoSource = sourcesFrame_->cboxvideo->currentText();
+        item.AudioSource = sourcesFrame_->cboxAudio->currentText();
+        item.AudioInput = sourcesFrame_->cbEntries->currentText();
+        item.CaptureFormat = sourcesFrame_->cbFormatCapture->currentText();
+      }
+      sessionFiles_->Add(std::move(item));
+      NomVideo();
+    }
+    if (sceneFile_->IsOpen()) {
+      sceneFile_->Close();
+      if (auto* v = currentVideo(); v && v->SceneDetector) v->SceneDetector->SetSceneCallback(nullptr);
+      int32_t dropped = 0;
+      if (droppedFrames_ && SUCCEEDED(droppedFrames_->GetNumDropped(dropped)) && dropped > 0 &&
+          showMessage(MessageKind::Warning, DeleteSceneFileQuestion(dropped, sceneFile_->Path()),
+                      Buttons::YesNo) == Answer::Yes)
+        platform::shell::moveToTrash(sceneFile_->Path());
+    }
+  } catch (...) {
+  }
+}
+
+void TCaptureForm::EchecCapture() {
+  FinirFichier();
+  SansVideo();
+}
+
+// ---- Cut -----------------------------------------------------------------------------------------
+
+void TCaptureForm::Couper() {
+  if (etat_ != etatCapture && etat_ != etatProgCapture) return;
+  try {
+    FinirFichier();
+    const uint8_t format = captureFormat();
+    const QString file = videoFileName_;
+    auto retarget = [&](const std::shared_ptr<IFileSinkFilter>& sink) {
+      if (sink) sink->SetFileName(file, nullptr);
+    };
+    switch (CutTargetFor(format)) {
+      case CutTarget::None: break;
+      case CutTarget::DeviceRebuild:
+        if (auto* v = currentVideo(); v && v->Device) {
+          v->Device->KillMuxGraph();
+          v->Device->BuildMuxGraph(file);
+        }
+        break;
+      case CutTarget::AviWriter:
+      case CutTarget::AsfWriter: retarget(dm().FileSink()); break;
+      case CutTarget::FileWriter: retarget(interfaceOf<IFileSinkFilter>(dm().FileWriter.filter())); break;
+      case CutTarget::StreamWriter: retarget(interfaceOf<IFileSinkFilter>(dm().writer.filter())); break;
+    }
+    auto* video = currentVideo();
+    if (video && WantsSceneFile(true, video->SceneDetector != nullptr, format,
+                                params_->Boolean(QStringLiteral("scn")).Value != 0, true))
+      openSceneFile();
+    dm().Run();
+    imageByImageCount_ = 0;
+    AppliquerVolume();
+  } catch (...) {
+  }
+}
+
+// ---- Freeze --------------------------------------------------------------------------------------
+
+void TCaptureForm::setFreezeCapture(bool on) {
+  if (auto* a = action(QStringLiteral("taFreezeCapture"))) a->SetChecked(on);
+  if (shape2_) {
+    QPalette p = shape2_->palette();
+    QBrush brush = p.brush(QPalette::Window);
+    brush.setStyle(on ? Qt::DiagCrossPattern : Qt::SolidPattern);
+    p.setBrush(QPalette::Window, brush);
+    shape2_->setPalette(p);
+    shape2_->setAutoFillBackground(true);
+  }
+  if (dm_) {
+    // The file stays open: what arrives meanwhile is dropped before the writers.
+    dm_->ControlCaptureVideo->SetDrop(on);
+    dm_->AudioCapTamponer->SetDrop(on);
+  }
+  params_->Boolean(QStringLiteral("Freeze Capture")).Value = on ? 1 : 0;
+}
+
+// ---- State entry ---------------------------------------------------------------------------------
+
+void TCaptureForm::EnterCaptureState(TEtatCapture state) {
+  switch (state) {
+    case etatPreview: setinterfacepreview(); break;
+    case etatCapture: SetInterfaceCapture(); break;
+    case etatProgAttente: SetInterfaceProgAttente(); break;
+    case etatProgCapture: SetInterfaceProgCapture(); break;
+  }
+}
+
+void TCaptureForm::applyLook(const TInterfaceLook& look) {
+  etat_ = look.state;
+  if (shape2_) {
+    QPalette p = shape2_->palette();
+    p.setColor(QPalette::Window,
+               look.previewColour.isValid() ? look.previewColour : palette().color(QPalette::Window));
+    shape2_->setPalette(p);
+    shape2_->setAutoFillBackground(true);
+  }
+  for (QSlider* s : {xslider_, yslider_}) {
+    if (!s) continue;
+    QPalette p = s->palette();
+    p.setColor(QPalette::Window,
+               look.previewColour.isValid() ? look.previewColour : palette().color(QPalette::Window));
+    s->setPalette(p);
+  }
+  if (sourcesFrame_) {
+    sourcesFrame_->gbVideo->setEnabled(look.sourceGroupsEnabled);
+    sourcesFrame_->gbAudio->setEnabled(look.sourceGroupsEnabled);
+    sourcesFrame_->gbFormat->setEnabled(look.sourceGroupsEnabled);
+  }
+  if (look.profilesAndFoldersEnabled && dossiersFrame_)
+    dossiersFrame_->setEnabled(*look.profilesAndFoldersEnabled);
+  if (auto* a = action(QStringLiteral("acCouper"))) a->setEnabled(look.couperEnabled);
+  if (auto* a = action(QStringLiteral("taLock"))) a->setEnabled(look.lockEnabled);
+
+  const bool videoConnected = currentVideo() != nullptr;
+  int captureImage = look.captureImage;
+  if (captureImage == kImageFromSources) captureImage = PreviewCaptureImage(videoConnected, captureFormat());
+  if (auto* a = action(QStringLiteral("saCapturerBascule"))) {
+    a->setText(QString::fromUtf8(look.captureCaption));
+    a->setToolTip(QString::fromUtf8(look.captureHint));
+    if (captureImage != kImageUnchanged) a->setimageindex(captureImage);
+    if (look.state == etatPreview) a->setEnabled(videoConnected || currentAudio() != nullptr);
+  }
+  if (auto* a = action(QStringLiteral("acProgrammerBascule"))) {
+    a->setText(QString::fromUtf8(look.progCaption));
+    a->setToolTip(QString::fromUtf8(look.progHint));
+    if (look.progImage != kImageUnchanged) a->setimageindex(look.progImage);
+  }
+  const int glyph = look.captureGlyph == kImageFromSources ? captureImage : look.captureGlyph;
+  if (btnCapture_ && glyph >= 0 && glyph < images_.size()) btnCapture_->setIcon(images_.at(glyph));
+}
+
+std::optional<QString> TCaptureForm::connectedVideoName() const {
+  if (auto* v = currentVideo()) return v->SourceName;
+  return std::nullopt;
+}
+std::optional<QString> TCaptureForm::connectedAudioName() const {
+  if (auto* a = currentAudio()) return a->SourceName;
+  return std::nullopt;
+}
+
+TPreviewFlags TCaptureForm::previewFlags(bool incrust) const {
+  TPreviewFlags f;
+  f.mute = params_->Boolean(QStringLiteral("Mute On")).Value != 0;
+  f.incrust = incrust;
+  f.wide = params_->Boolean(QStringLiteral("WideScreen")).Value != 0;
+  f.verticalFlip = vflipApplied_;
+  f.horizontalFlip = hflipApplied_;
+  return f;
+}
+
+void TCaptureForm::setinterfacepreview() {
+  applyLook(InterfaceLook(etatPreview));
+  AfficherStatut();
+}
+
+void TCaptureForm::SetInterfaceCapture() {
+  applyLook(InterfaceLook(etatCapture));
+  statusBar_->setPanel(1, SourceSummary(connectedVideoName(), connectedAudioName(), captureFormat()));
+  statusSuffix_.clear();
+  statusBar_->update();
+}
+
+void TCaptureForm::SetInterfaceProgAttente() {
+  applyLook(InterfaceLook(etatProgAttente));
+  const auto* inc = action(QStringLiteral("taIncruster"));
+  const TPreviewFlags flags = previewFlags(inc && inc->isChecked());
+  statusBar_->setPanel(1, PreviewPanel1(QStringLiteral("programmation"), flags));
+  statusSuffix_ = PreviewSuffix(flags);
+  statusBar_->update();
+}
+
+void TCaptureForm::SetInterfaceProgCapture() {
+  applyLook(InterfaceLook(etatProgCapture));
+  statusSuffix_.clear();
+  statusBar_->update();
+}
+
+void TCaptureForm::AfficherStatut() {
+  if (!statusBar_) return;
+  const uint8_t ext = static_cast<uint8_t>(params_->Integer(QStringLiteral("Extension des images")).Value);
+  // The intervalometer is not part of the window yet: it never runs.
+  statusBar_->setPanel(0, PreviewPanel0(ext, false, 0, {}), PreviewPanel0Colour(false));
+  const TPreviewFlags flags = previewFlags(overlayApplied_);
+  statusBar_->setPanel(1, PreviewPanel1(QString::fromUtf8("Prévisualisation"), flags));
+  statusSuffix_ = PreviewSuffix(flags);
+  if (const auto text = PreviewSourcesText(connectedVideoName(), connectedAudioName(), captureFormat()))
+    statusBar_->setPanel(2, *text);
+  const auto space = platform::shell::diskSpace(videoFileName_);
+  statusBar_->setPanel(3, FreeSpaceText(space.freeMiB * 1'048'576, videoDrive_));
+  statusBar_->update();
+}
+
+void TCaptureForm::DroppedActionTimer() {
+  if (etat_ != etatCapture && etat_ != etatProgCapture) return;
+  if (!statusBar_) return;
+  statusBar_->setPanel(2, DurationText(recordingStart_.msecsTo(QDateTime::currentDateTime())));
+  std::optional<TDroppedCounts> counts;
+  if (droppedFrames_) {
+    TDroppedCounts c;
+    droppedFrames_->GetNumDropped(c.dropped);
+    droppedFrames_->GetNumNotDropped(c.notDropped);
+    counts = c;
+  }
+  statusBar_->setPanel(3, CaptureCountText(captureFormat(), imageByImageCount_, counts));
+  statusBar_->update();
+}
+
+}  // namespace vistrel::app

@@ -1,0 +1,161 @@
+// Recording from the main window with virtual devices: start, stop, cut, the overwrite question
+// and what the session list receives.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "app/CaptureForm.h"
+#include "app/RecordingState.h"
+#include "app/SessionFiles.h"
+#include "app/SourcesFrame.h"
+#include "platform/devices/VirtualDevices.h"
+#include "platform/shell/Trash.h"
+#include "platform/ui/MessageBoxes.h"
+#include "settings/CaptureFormats.h"
+#include "settings/Parameters.h"
+#include "support/MediaProbe.h"
+#include "support/TempRoot.h"
+
+using namespace vistrel::app;
+using vistrel::platform::devices::VirtualDevices;
+using vistrel::platform::ui::Answer;
+using vistrel::platform::ui::ScriptedMessageBoxes;
+
+namespace {
+
+template <class F>
+bool waitFor(F done, int limitMs = 20000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > limitMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+void pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+class RecordingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    answers = vistrel::platform::ui::setMessageBoxService(std::make_unique<ScriptedMessageBoxes>());
+    root.write(QStringLiteral("devices.txt"), "camera Camera A\nmicrophone Micro\n");
+    qputenv("VISTREL_DEVICES", root.file(QStringLiteral("devices.txt")).toLocal8Bit());
+    VirtualDevices::instance().rescan();
+    form = std::make_unique<TCaptureForm>();
+    form->show();
+    ASSERT_TRUE(waitFor([&] { return form->deferredStartDone(); }));
+    ASSERT_NE(form->currentAudio(), nullptr);
+  }
+  void TearDown() override {
+    form.reset();
+    qputenv("VISTREL_DEVICES", "none");
+    VirtualDevices::instance().rescan();
+    vistrel::platform::ui::setMessageBoxService(nullptr);
+  }
+  void chooseFormat(const char* name) {
+    QComboBox* box = form->sourcesFrame()->cbFormatCapture;
+    const int index = box->findText(QString::fromUtf8(name));
+    ASSERT_GE(index, 0) << name;
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    ASSERT_EQ(form->params().Enum(QStringLiteral("Capture Format")).Value,
+              vistrel::settings::StrToFormatCapture(QString::fromUtf8(name)));
+  }
+  ScriptedMessageBoxes& scripted() { return *static_cast<ScriptedMessageBoxes*>(answers); }
+
+  vistrel::testing::TempRoot root;
+  vistrel::platform::ui::MessageBoxService* answers = nullptr;
+  std::unique_ptr<TCaptureForm> form;
+};
+
+TEST_F(RecordingTest, StartAndStopWriteOneFileAndOneSessionItem) {
+  chooseFormat("Wav");
+  const QString name = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  EXPECT_EQ(form->recordingFileName(), name);
+  pump(1500);
+  EXPECT_TRUE(form->statusBar()->panel(2).text.startsWith(QString::fromUtf8("durée 0:00 :0")));
+  EXPECT_EQ(form->statusBar()->panel(3).text, "Audio Wav");
+  EXPECT_EQ(form->statusBar()->panel(1).text, "Aud: Mic=>Wav");
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatPreview);
+  ASSERT_EQ(form->sessionFiles().Count(), 1);
+  EXPECT_EQ(form->sessionFiles().Item(0).Path, name);
+  EXPECT_EQ(form->sessionFiles().Item(0).CaptureFormat, "Wav");
+  EXPECT_NE(form->videoFileName(), name);
+  const auto probed = vistrel::testing::probeMedia(name);
+  ASSERT_TRUE(probed.opened);
+  EXPECT_GT(probed.durationSeconds, 0.5);
+}
+
+TEST_F(RecordingTest, ThreeCutsGiveFourFilesWithConsecutiveCounters) {
+  chooseFormat("Wav");
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  for (int i = 0; i < 3; ++i) {
+    pump(500);
+    form->runAction(QStringLiteral("acCouper"));
+    EXPECT_EQ(form->etat(), etatCapture);
+  }
+  pump(500);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->sessionFiles().Count(), 4);
+  int previous = -1;
+  const QRegularExpression counter(QStringLiteral("(\\d+)\\.wav$"));
+  for (int i = 0; i < 4; ++i) {
+    const QString path = form->sessionFiles().Item(i).Path;
+    const auto m = counter.match(path);
+    ASSERT_TRUE(m.hasMatch()) << path.toStdString();
+    if (previous >= 0) EXPECT_EQ(m.captured(1).toInt(), previous + 1);
+    previous = m.captured(1).toInt();
+    // Every file is complete on its own: the cut retargets the writer, nothing is overwritten.
+    const auto probed = vistrel::testing::probeMedia(path);
+    EXPECT_TRUE(probed.opened) << path.toStdString();
+    EXPECT_GT(probed.durationSeconds, 0.2) << path.toStdString();
+  }
+}
+
+TEST_F(RecordingTest, OverwriteQuestionNoRefusesAndAllSwitchesTheConfirmationOff) {
+  chooseFormat("Wav");
+  const QString name = form->videoFileName();
+  QDir().mkpath(QFileInfo(name).absolutePath());
+  {
+    QFile old(name);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+  }
+  ASSERT_TRUE(QFileInfo::exists(name));
+
+  scripted().addAnswers({Answer::No});
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatPreview);
+  ASSERT_EQ(scripted().asked().size(), 1u);
+  EXPECT_EQ(scripted().asked()[0].text, OverwriteQuestion(name));
+  EXPECT_EQ(QFileInfo(name).size(), 3);
+
+  scripted().addAnswers({Answer::All});
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatCapture);
+  EXPECT_EQ(form->params().Boolean(QStringLiteral("Confirmer Video")).Value, 0);
+  pump(300);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_GT(QFileInfo(name).size(), 3);
+  // The old file went to the trash.
+  EXPECT_TRUE(
+      QFileInfo::exists(vistrel::platform::shell::trashFolder() + "/files/" + QFileInfo(name).fileName()));
+}
+
+}  // namespace
