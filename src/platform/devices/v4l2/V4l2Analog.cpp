@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/devices/v4l2/V4l2CaptureFilter.h"
+#include "platform/devices/v4l2/V4l2PropertyPages.h"
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 
@@ -227,6 +228,92 @@ class V4l2Crossbar::Tuner : public IAMTVTuner {
 };
 
 // ---------------------------------------------------------------------------------------------
+// The tuner's sound (VIDIOC_G_TUNER / VIDIOC_S_TUNER audio modes), with its property page.
+class V4l2Crossbar::TvAudio : public IAMTVAudio, public ISpecifyPropertyPages {
+ public:
+  explicit TvAudio(V4l2Crossbar* owner) : owner_(owner) {}
+  void detach() {
+    std::lock_guard g(lock_);
+    owner_ = nullptr;
+  }
+
+  HRESULT GetHardwareSupportedTVAudioModes(int32_t& modes) override {
+    std::lock_guard g(lock_);
+    if (!owner_) return E_UNEXPECTED;
+    const uint32_t caps = owner_->info().tuners.front().capability;
+    modes = AMTVAUDIO_MODE_MONO;
+    if (caps & V4L2_TUNER_CAP_STEREO) modes |= AMTVAUDIO_MODE_STEREO;
+    if (caps & V4L2_TUNER_CAP_LANG1) modes |= AMTVAUDIO_MODE_LANG_A;
+    if (caps & V4L2_TUNER_CAP_LANG2) modes |= AMTVAUDIO_MODE_LANG_B;
+    return S_OK;
+  }
+  HRESULT GetAvailableTVAudioModes(int32_t& modes) override {
+    v4l2_tuner t{};
+    if (HRESULT hr = readTuner(t); FAILED(hr)) return hr;
+    modes = 0;
+    if (t.rxsubchans & V4L2_TUNER_SUB_MONO) modes |= AMTVAUDIO_MODE_MONO;
+    if (t.rxsubchans & V4L2_TUNER_SUB_STEREO) modes |= AMTVAUDIO_MODE_STEREO;
+    if (t.rxsubchans & V4L2_TUNER_SUB_LANG1) modes |= AMTVAUDIO_MODE_LANG_A;
+    if (t.rxsubchans & V4L2_TUNER_SUB_LANG2) modes |= AMTVAUDIO_MODE_LANG_B;
+    return S_OK;
+  }
+  HRESULT get_TVAudioMode(int32_t& mode) override {
+    v4l2_tuner t{};
+    if (HRESULT hr = readTuner(t); FAILED(hr)) return hr;
+    switch (t.audmode) {
+      case V4L2_TUNER_MODE_STEREO: mode = AMTVAUDIO_MODE_STEREO; break;
+      case V4L2_TUNER_MODE_LANG1: mode = AMTVAUDIO_MODE_LANG_A; break;
+      case V4L2_TUNER_MODE_LANG2: mode = AMTVAUDIO_MODE_LANG_B; break;
+      case V4L2_TUNER_MODE_LANG1_LANG2: mode = AMTVAUDIO_MODE_LANG_A | AMTVAUDIO_MODE_LANG_B; break;
+      default: mode = AMTVAUDIO_MODE_MONO; break;
+    }
+    return S_OK;
+  }
+  HRESULT put_TVAudioMode(int32_t mode) override {
+    int32_t supported = 0;
+    if (HRESULT hr = GetHardwareSupportedTVAudioModes(supported); FAILED(hr)) return hr;
+    if (!mode || (mode & ~supported)) return E_INVALIDARG;
+    uint32_t audmode = V4L2_TUNER_MODE_MONO;
+    if (mode == AMTVAUDIO_MODE_STEREO)
+      audmode = V4L2_TUNER_MODE_STEREO;
+    else if (mode == AMTVAUDIO_MODE_LANG_A)
+      audmode = V4L2_TUNER_MODE_LANG1;
+    else if (mode == AMTVAUDIO_MODE_LANG_B)
+      audmode = V4L2_TUNER_MODE_LANG2;
+    else if (mode == (AMTVAUDIO_MODE_LANG_A | AMTVAUDIO_MODE_LANG_B))
+      audmode = V4L2_TUNER_MODE_LANG1_LANG2;
+    else if (mode != AMTVAUDIO_MODE_MONO)
+      return E_INVALIDARG;
+    v4l2_tuner t{};
+    if (HRESULT hr = readTuner(t); FAILED(hr)) return hr;
+    t.audmode = audmode;
+    std::lock_guard g(lock_);
+    if (!owner_) return E_UNEXPECTED;
+    return owner_->controlIoctl(VIDIOC_S_TUNER, &t) == 0 ? S_OK : E_FAIL;
+  }
+
+  HRESULT GetPages(std::vector<GUID>& pages) override {
+    pages = {PAGE_V4l2TvAudio};
+    return S_OK;
+  }
+  PropertyPage* CreatePage(const GUID& page, QWidget* parent) override {
+    if (page != PAGE_V4l2TvAudio) return nullptr;
+    return new TvAudioPage(std::dynamic_pointer_cast<IAMTVAudio>(shared_from_this()), parent);
+  }
+
+ private:
+  HRESULT readTuner(v4l2_tuner& t) {
+    std::lock_guard g(lock_);
+    if (!owner_) return E_UNEXPECTED;
+    t.index = owner_->info().tuners.front().index;
+    return owner_->controlIoctl(VIDIOC_G_TUNER, &t) == 0 ? S_OK : E_FAIL;
+  }
+
+  std::mutex lock_;
+  V4l2Crossbar* owner_;
+};
+
+// ---------------------------------------------------------------------------------------------
 V4l2Crossbar::V4l2Crossbar(std::shared_ptr<V4l2Kernel> kernel, V4l2DeviceInfo info)
     : BaseFilter(CLSID_V4l2Crossbar, QString::fromStdString(info.card) + QStringLiteral(" Crossbar")),
       kernel_(std::move(kernel)),
@@ -235,10 +322,14 @@ V4l2Crossbar::V4l2Crossbar(std::shared_ptr<V4l2Kernel> kernel, V4l2DeviceInfo in
     addPin(std::make_shared<ConnectorPin>(this, QString::fromStdString(in.name)));
   addPin(std::make_shared<DecoderOutPin>(this));
   if (hasTuner()) tuner_ = std::make_shared<Tuner>(this);
+  // Only a television tuner has a sound to choose.
+  if (hasTuner() && info_.tuners.front().type == V4L2_TUNER_ANALOG_TV)
+    tvAudio_ = std::make_shared<TvAudio>(this);
 }
 
 V4l2Crossbar::~V4l2Crossbar() {
   if (tuner_) tuner_->detach();
+  if (tvAudio_) tvAudio_->detach();
   std::lock_guard g(lock_);
   if (fd_ >= 0) kernel_->close(fd_);
 }
@@ -247,6 +338,7 @@ std::string V4l2Crossbar::identity() const { return deviceIdentity(info_); }
 
 std::shared_ptr<Unknown> V4l2Crossbar::getInterface(const std::type_info& type) {
   if (type == typeid(IAMTVTuner)) return tuner_;
+  if (type == typeid(IAMTVAudio)) return tvAudio_;
   return nullptr;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The analogue side of a V4L2 card: its driver inputs (VIDIOC_ENUMINPUT) as a crossbar, published
 // in the crossbar category, whose output feeds the capture filter's "Analog Video In" pin, and its
-// tuner as IAMTVTuner on the same filter. Pins: one input per driver input, in the driver's order,
+// tuner as IAMTVTuner on the same filter, and a television tuner's sound as IAMTVAudio (with a
+// property page). Pins: one input per driver input, in the driver's order,
 // then the output "Video Decoder Out". Routing an input selects it on the card (VIDIOC_S_INPUT).
 
 #include <QString>
@@ -12,6 +13,7 @@
 #include "platform/devices/v4l2/V4l2Probe.h"
 #include "platform/media/BaseFilter.h"
 #include "platform/media/IAMCrossbar.h"
+#include "platform/media/IAMTVAudio.h"
 #include "platform/media/IAMTVTuner.h"
 
 namespace vistrel::platform::devices::v4l2 {
@@ -54,9 +56,11 @@ class V4l2Crossbar : public media::BaseFilter, public media::IAMCrossbar {
 
  private:
   class Tuner;
+  class TvAudio;
   std::shared_ptr<V4l2Kernel> kernel_;
   V4l2DeviceInfo info_;
   std::shared_ptr<Tuner> tuner_;
+  std::shared_ptr<TvAudio> tvAudio_;
   std::mutex lock_;
   int fd_ = -1;
 };

@@ -10,12 +10,14 @@
 #include <cstring>
 
 #include "platform/devices/v4l2/V4l2Analog.h"
+#include "platform/devices/v4l2/V4l2PropertyPages.h"
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/StreamingThread.h"
 #include "platform/media/SystemClock.h"
 #include "platform/media/VideoProcAmpProperties.h"
+#include "platform/ui/PropertyFrame.h"
 
 namespace vistrel::platform::devices::v4l2 {
 
@@ -142,7 +144,9 @@ struct V4l2CaptureFilter::Session {
 };
 
 // ---------------------------------------------------------------------------------------------
-class V4l2CaptureFilter::CapturePin : public BaseOutputPin, public IAMStreamConfig {
+class V4l2CaptureFilter::CapturePin : public BaseOutputPin,
+                                      public IAMStreamConfig,
+                                      public ISpecifyPropertyPages {
  public:
   CapturePin(V4l2CaptureFilter* f, QString name, const GUID& category, bool preview)
       : BaseOutputPin(f, std::move(name), category), owner_(f), preview_(preview) {
@@ -238,6 +242,16 @@ class V4l2CaptureFilter::CapturePin : public BaseOutputPin, public IAMStreamConf
     return S_OK;
   }
 
+  HRESULT GetPages(std::vector<GUID>& pages) override {
+    pages.clear();
+    if (filter_ && !owner_->formats_.empty()) pages.push_back(PAGE_V4l2StreamFormat);
+    return S_OK;
+  }
+  PropertyPage* CreatePage(const GUID& page, QWidget* parent) override {
+    if (page != PAGE_V4l2StreamFormat || !filter_) return nullptr;
+    return new StreamFormatPage(std::dynamic_pointer_cast<IAMStreamConfig>(self()), parent);
+  }
+
  private:
   V4l2CaptureFilter* owner_;
   bool preview_;
@@ -327,6 +341,66 @@ V4l2CaptureFilter::CapturePin* V4l2CaptureFilter::capturePin() const {
 V4l2CaptureFilter::CapturePin* V4l2CaptureFilter::previewPin() const {
   return pins_.size() < 2 ? nullptr : static_cast<CapturePin*>(pins_[1].get());
 }
+
+namespace {
+ControlAccess procAmpAccess(const std::shared_ptr<IAMVideoProcAmp>& c) {
+  return {[c](int32_t p, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt, int32_t& flags) {
+            return c->GetRange(p, min, max, step, deflt, flags);
+          },
+          [c](int32_t p, int32_t v, int32_t f) { return c->Set(p, v, f); },
+          [c](int32_t p, int32_t& v, int32_t& f) { return c->Get(p, v, f); }};
+}
+ControlAccess cameraAccess(const std::shared_ptr<IAMCameraControl>& c) {
+  return {[c](int32_t p, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt, int32_t& flags) {
+            return c->GetRange(p, min, max, step, deflt, flags);
+          },
+          [c](int32_t p, int32_t v, int32_t f) { return c->Set(p, v, f); },
+          [c](int32_t p, int32_t& v, int32_t& f) { return c->Get(p, v, f); }};
+}
+}  // namespace
+
+HRESULT V4l2CaptureFilter::GetPages(std::vector<GUID>& pages) {
+  pages.clear();
+  auto me = std::dynamic_pointer_cast<IAMVideoProcAmp>(self());
+  if (!me) return E_UNEXPECTED;
+  if (!supportedControls(procAmpAccess(me), procAmpControls()).empty())
+    pages.push_back(PAGE_V4l2VideoProcAmp);
+  if (!supportedControls(cameraAccess(cameraControl_), cameraControls()).empty())
+    pages.push_back(PAGE_V4l2CameraControl);
+  return S_OK;
+}
+
+PropertyPage* V4l2CaptureFilter::CreatePage(const GUID& page, QWidget* parent) {
+  auto me = std::dynamic_pointer_cast<IAMVideoProcAmp>(self());
+  if (!me) return nullptr;
+  if (page == PAGE_V4l2VideoProcAmp)
+    return new ControlPage(QStringLiteral("Réglages vidéo"), procAmpAccess(me), procAmpControls(), parent);
+  if (page == PAGE_V4l2CameraControl)
+    return new ControlPage(QStringLiteral("Caméra"), cameraAccess(cameraControl_), cameraControls(), parent);
+  return nullptr;
+}
+
+HRESULT V4l2CaptureFilter::HasDialog(int dialog) {
+  std::vector<GUID> pages;
+  switch (dialog) {
+    case VfwCaptureDialog_Format: return formats_.empty() ? S_FALSE : S_OK;
+    case VfwCaptureDialog_Source: return SUCCEEDED(GetPages(pages)) && !pages.empty() ? S_OK : S_FALSE;
+    default: return S_FALSE;
+  }
+}
+
+HRESULT V4l2CaptureFilter::ShowDialog(int dialog, QWidget* parent) {
+  if (HasDialog(dialog) != S_OK) return E_INVALIDARG;
+  if (state() != State_Stopped) return VFW_E_NOT_STOPPED;  // a dialog may change the format
+  std::shared_ptr<Unknown> object;
+  if (dialog == VfwCaptureDialog_Format)
+    object = std::dynamic_pointer_cast<Unknown>(pins_.at(0));
+  else
+    object = std::dynamic_pointer_cast<Unknown>(self());
+  return ui::OleCreatePropertyFrame(parent, 30, 30, name(), object);
+}
+
+HRESULT V4l2CaptureFilter::SendDriverMessage(int, int, intptr_t, intptr_t) { return E_NOTIMPL; }
 
 std::shared_ptr<Unknown> V4l2CaptureFilter::getInterface(const std::type_info& type) {
   if (type == typeid(IAMCameraControl)) return cameraControl_;

@@ -4,6 +4,8 @@
 // the same frames as the capture pin, in its format), and, for a card with several inputs or a
 // tuner, "Analog Video In" (PIN_CATEGORY_ANALOGVIDEOIN), which only the crossbar of the same card
 // connects to. Controls are IAMVideoProcAmp and IAMCameraControl, losses IAMDroppedFrames.
+// Property pages: the filter's for the controls the device has, each capture pin's for its
+// stream format; the driver dialogs of IAMVfwCaptureDialogs show the same pages.
 //
 // Life cycle: stopped -> paused opens the node, sets the format and maps the buffers; running
 // starts the streaming thread; stop joins the thread, then stops the stream, unmaps and closes
@@ -24,7 +26,9 @@
 #include "platform/media/BaseFilter.h"
 #include "platform/media/IAMCameraControl.h"
 #include "platform/media/IAMDroppedFrames.h"
+#include "platform/media/IAMVfwCaptureDialogs.h"
 #include "platform/media/IAMVideoProcAmp.h"
+#include "platform/media/ISpecifyPropertyPages.h"
 
 namespace vistrel::platform::media {
 class StreamingThread;
@@ -40,7 +44,9 @@ std::string deviceIdentity(const V4l2DeviceInfo& info);
 
 class V4l2CaptureFilter : public media::BaseFilter,
                           public media::IAMVideoProcAmp,
-                          public media::IAMDroppedFrames {
+                          public media::IAMDroppedFrames,
+                          public media::ISpecifyPropertyPages,
+                          public media::IAMVfwCaptureDialogs {
  public:
   V4l2CaptureFilter(std::shared_ptr<V4l2Kernel> kernel, V4l2DeviceInfo info);
   ~V4l2CaptureFilter() override;
@@ -73,6 +79,18 @@ class V4l2CaptureFilter : public media::BaseFilter,
                           int32_t& flags) override;
   media::HRESULT Set(int32_t property, int32_t value, int32_t flags) override;
   media::HRESULT Get(int32_t property, int32_t& value, int32_t& flags) override;
+
+  // The pages of the video processing amplifier and of the camera control, each only when the
+  // device has at least one of its controls.
+  media::HRESULT GetPages(std::vector<media::GUID>& pages) override;
+  media::PropertyPage* CreatePage(const media::GUID& page, QWidget* parent) override;
+
+  // The driver dialogs: "format" is the capture pin's format page, "source" the control pages
+  // (when the device has controls); there is no display dialog. Only while stopped.
+  media::HRESULT HasDialog(int dialog) override;
+  media::HRESULT ShowDialog(int dialog, QWidget* parent) override;
+  // V4L2 has no driver messages: E_NOTIMPL.
+  media::HRESULT SendDriverMessage(int dialog, int message, intptr_t param1, intptr_t param2) override;
 
   media::HRESULT GetNumDropped(int32_t& dropped) override;
   media::HRESULT GetNumNotDropped(int32_t& delivered) override;

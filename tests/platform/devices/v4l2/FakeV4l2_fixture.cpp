@@ -95,6 +95,9 @@ FakeNode analogueCard(const std::string& path) {
   t.rangelow = 44 * 16;    // 44 MHz in 62.5 kHz steps
   t.rangehigh = 958 * 16;  // 958 MHz
   t.signal = 0xFFFF;
+  t.capability = V4L2_TUNER_CAP_STEREO | V4L2_TUNER_CAP_LANG1 | V4L2_TUNER_CAP_LANG2;
+  t.rxsubchans = V4L2_TUNER_SUB_STEREO;
+  t.audmode = V4L2_TUNER_MODE_STEREO;
   n.tuner = t;
   n.standard = V4L2_STD_PAL_BG;
   auto q = control(V4L2_CID_BRIGHTNESS, "Brightness", 0, 65535, 256, 32768);
@@ -436,6 +439,12 @@ int FakeV4l2::ioctlLocked(FakeNode& n, unsigned long request, void* arg) {
       auto* t = static_cast<v4l2_tuner*>(arg);
       if (!n.tuner || t->index != n.tuner->index) return -EINVAL;
       *t = *n.tuner;
+      return 0;
+    }
+    case VIDIOC_S_TUNER: {
+      auto* t = static_cast<v4l2_tuner*>(arg);
+      if (!n.tuner || t->index != n.tuner->index || t->audmode > V4L2_TUNER_MODE_LANG1_LANG2) return -EINVAL;
+      n.tuner->audmode = t->audmode;
       return 0;
     }
     case VIDIOC_G_FREQUENCY: {
