@@ -1,0 +1,2 @@
+var i, n: Integer; begin i := 0; n := 0; while True do begin Inc(i); if i > 10 then Break; if Odd(i) then Continue; n := n + i; end;
+Print(IntToStr(n)); i := 0; repeat Inc(i, 3) until i >= 10; Print(IntToStr(i)); end.

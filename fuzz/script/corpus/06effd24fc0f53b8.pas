@@ -1,0 +1,2 @@
+procedure P; forward;
+begin end.

@@ -1,0 +1,3 @@
+begin
+  if 1 then Print('x');
+end.

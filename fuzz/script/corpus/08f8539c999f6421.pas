@@ -1,0 +1,1 @@
+type TE = (e0, e1, e2); var e: TE; begin e := TE(2); Print(IntToStr(Integer(e)) + Char(65) + IntToStr(Byte(300)) + IntToStr(Ord(Boolean(5)))); end.

@@ -1,0 +1,1 @@
+begin {$IFDEF X} {$ELSE} {$ELSE} {$ENDIF} end.

@@ -1,0 +1,1 @@
+begin Print('other'); end.

@@ -1,0 +1,2 @@
+const A = 1 div 0;
+begin end.

@@ -1,0 +1,4 @@
+begin
+  Print('a');
+  raise Exception.Create('custom failure');
+end.

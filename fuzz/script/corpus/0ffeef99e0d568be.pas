@@ -1,0 +1,2 @@
+begin // line
+ { brace } (* paren *) Print('c'); {$R+} end.

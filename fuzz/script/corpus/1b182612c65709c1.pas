@@ -1,0 +1,1 @@
+var x: Double; begin x := 1 / 4; Print(FloatToStr(x)); Print(FloatToStr(Sqrt(16))); Print(IntToStr(Round(2.5)) + IntToStr(Round(3.5)) + IntToStr(Trunc(-2.7))); Print(FloatToStr(Abs(-1.5))); end.

@@ -1,0 +1,1 @@
+var s, t: string; i: Integer; begin s := ''; for i := 1 to 5 do s := s + IntToStr(i) + ','; t := s; s := s + s; Print(s); Print(t); end.

@@ -1,0 +1,4 @@
+var r: record a: Integer; end;
+begin
+  r.b := 1;
+end.

@@ -1,0 +1,1 @@
+begin Print('it''s'); Print(''''); Print(''); end.

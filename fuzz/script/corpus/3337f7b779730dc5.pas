@@ -1,0 +1,4 @@
+var a: array of Integer; i: Integer;
+begin
+  i := a[0];
+end.

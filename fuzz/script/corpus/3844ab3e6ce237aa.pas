@@ -1,0 +1,1 @@
+procedure R; begin R; end; begin R; end.

@@ -1,0 +1,3 @@
+begin
+  Fail('Unable to create directory');
+end.

@@ -1,0 +1,1 @@
+record x,y: Longint; end;

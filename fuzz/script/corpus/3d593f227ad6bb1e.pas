@@ -1,0 +1,1 @@
+var a: array[0..4095] of record b: array[0..4095] of Integer; end; begin end.

@@ -1,0 +1,5 @@
+var x: Double;
+begin
+  x := 0;
+  x := 1 / x;
+end.

@@ -1,0 +1,1 @@
+var b: Boolean; begin b := 

@@ -1,0 +1,1 @@
+var x, y: Integer; s: string; begin 

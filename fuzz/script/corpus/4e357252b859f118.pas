@@ -1,0 +1,1 @@
+var i: Integer = 42; s: string = 'x'; begin Print(IntToStr(i) + s); end.

@@ -1,0 +1,4 @@
+{$I lib.inc}
+begin
+  Hello;
+end.

@@ -1,0 +1,2 @@
+var i: Integer; begin try i := 0; i := 10 div i; Print('not reached'); except Print('caught ' + ExceptionMessage); end;
+try raise Exception.Create('mine'); except on E: Exception do Print(E.Message); end; Print('after'); end.

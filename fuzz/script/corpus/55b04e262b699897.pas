@@ -1,0 +1,5 @@
+var o: TObject;
+begin
+  if o = nil then
+    raise Exception.Create('nil object');
+end.

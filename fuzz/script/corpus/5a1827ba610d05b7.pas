@@ -1,0 +1,1 @@
+begin Print(Format('%d-%s-%.2f-%5d|%-4s|%x|%3.3d', [42, 'ab', 3.14159, 7, 'z', 255, 5])); Print(Format('100%%', [])); end.

@@ -1,0 +1,1 @@
+type TA = array[0..2] of Integer; var a, b: TA; begin a[0] := 1; b := a; b[0] := 2; Print(IntToStr(a[0]) + IntToStr(b[0])); end.

@@ -1,0 +1,2 @@
+function F(first: Boolean): string; var s: string; a: array[0..1] of Integer; begin if first then begin s := 'x'; a[0] := 5; end; Result := s + IntToStr(a[0]); end;
+begin Print(F(True) + F(False)); end.

@@ -1,0 +1,1 @@
+begin Print(IntToStr((2 + 3) * 4 - 10 div 3)); if not (1 > 2) and (3 > 2) then Print('ok'); end.

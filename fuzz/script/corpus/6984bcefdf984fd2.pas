@@ -1,0 +1,1 @@
+record D1: LongWord; D2: Word; D3: Word; D4: array[0..7] of Byte; end;

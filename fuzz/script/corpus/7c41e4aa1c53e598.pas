@@ -1,0 +1,3 @@
+begin
+{$DEFINE X}{$IFDEF X}Print('on');{$ELSE}Print('off');{$ENDIF}
+end.

@@ -1,0 +1,1 @@
+begin {$IFDEF X} Print('a'); {$ENDIF} {$I missing.inc} end.

@@ -1,0 +1,4 @@
+procedure Bad;
+begin
+  Unknown;
+end;

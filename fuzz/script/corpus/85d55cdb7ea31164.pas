@@ -1,0 +1,1 @@
+record Left, Top, Right, Bottom: Integer; end;

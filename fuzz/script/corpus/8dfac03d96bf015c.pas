@@ -1,0 +1,1 @@
+function F: Integer; begin F := 3; end; begin Print(IntToStr(F + F)); end.

@@ -1,0 +1,1 @@
+var i: Integer; begin for i := 1 to 100 do ; end.

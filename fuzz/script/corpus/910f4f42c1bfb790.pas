@@ -1,0 +1,4 @@
+var a, b: Integer;
+begin
+  a := 10 mod b;
+end.

@@ -1,0 +1,1 @@
+begin Print(IntToStr(StrToInt(' 12 ') + StrToIntDef('x', -1) + StrToIntDef('$10', 0))); end.

@@ -1,0 +1,2 @@
+{$INCLUDE 'bad.inc'}
+begin end.

@@ -1,0 +1,1 @@
+var s: string; begin s := 'kept'; Again; Print(s); end.

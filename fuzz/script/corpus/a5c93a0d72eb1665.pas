@@ -1,0 +1,1 @@
+{$I} begin end.

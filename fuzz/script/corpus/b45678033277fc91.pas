@@ -1,0 +1,1 @@
+begin try try raise Exception.Create('deep'); except Print('first'); raise; end; except on E: Exception do Print('second ' + E.Message); end; end.

@@ -1,0 +1,1 @@
+var i: Integer; begin for i := 0 to 6 do case i of 0: Print('zero'); 1, 2: Print('small'); 3..5: Print('mid'); else Print('big'); end; end.

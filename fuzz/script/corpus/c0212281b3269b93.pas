@@ -1,0 +1,2 @@
+type TItem = record n: Integer; s: string; end; var a: array of TItem; i: Integer;
+begin SetLength(a, 3); for i := 0 to 2 do begin a[i].n := i; a[i].s := IntToStr(i * 2); end; Print(a[2].s + IntToStr(a[1].n)); end.

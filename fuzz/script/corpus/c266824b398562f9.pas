@@ -1,0 +1,2 @@
+procedure IncIt(var x: Integer); begin x := x + 1; end; var a: array of Integer; r: record v: Integer; end;
+begin SetLength(a, 2); IncIt(a[1]); IncIt(a[1]); IncIt(r.v); Print(IntToStr(a[1]) + IntToStr(r.v)); end.

@@ -1,0 +1,1 @@
+var n: Integer; begin n := n + 1; Tick(n); end.

@@ -1,0 +1,1 @@
+var x: Integer; begin x := Limit; end.

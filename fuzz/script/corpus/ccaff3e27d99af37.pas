@@ -1,0 +1,1 @@
+program Test; uses SysUtils, Classes; begin Print('h'); end.

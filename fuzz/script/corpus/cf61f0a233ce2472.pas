@@ -1,0 +1,1 @@
+{$I nowhere.inc} begin end.

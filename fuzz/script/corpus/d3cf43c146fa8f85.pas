@@ -1,0 +1,3 @@
+begin
+  Print(42);
+end.

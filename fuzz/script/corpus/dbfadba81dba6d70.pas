@@ -1,0 +1,1 @@
+{$I self.inc} begin end.

@@ -1,0 +1,1 @@
+begin Print(IntToStr(1 shl 10) + ' ' + IntToStr(1024 shr 3) + ' ' + IntToStr(12 and 10) + ' ' + IntToStr(12 or 3) + ' ' + IntToStr(12 xor 5)); end.

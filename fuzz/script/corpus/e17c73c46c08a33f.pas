@@ -1,0 +1,1 @@
+'.' expected but end of file found

@@ -1,0 +1,1 @@
+VAR X: integer; BEGIN x := 2; PRINT(inttostr(X)); End.

@@ -1,0 +1,3 @@
+begin
+  Frobnicate(1);
+end.

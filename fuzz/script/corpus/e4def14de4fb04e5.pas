@@ -1,0 +1,1 @@
+begin Print(IntToStr(7 div 2) + ' ' + IntToStr(7 mod 2) + ' ' + IntToStr(-7 div 2) + ' ' + IntToStr(2 + 3 * 4)); end.

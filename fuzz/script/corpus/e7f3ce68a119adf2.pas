@@ -1,0 +1,4 @@
+begin
+  Print('a')
+  Print('b');
+end.

@@ -1,0 +1,1 @@
+'END' expected but end of file found

@@ -1,0 +1,1 @@
+var i: Integer; s: string; begin for i := 1 to 3 do s := s + IntToStr(i); for i := 3 downto 1 do s := s + IntToStr(i); for i := 5 to 4 do s := s + 'x'; Print(s); end.

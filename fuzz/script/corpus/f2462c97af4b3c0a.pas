@@ -1,0 +1,4 @@
+procedure Hello;
+begin
+  Print('hello');
+end;

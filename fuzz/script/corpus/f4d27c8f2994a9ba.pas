@@ -1,0 +1,5 @@
+var i: Integer;
+begin
+  for i := 1 to 2 do
+    i := 5;
+end.

@@ -1,0 +1,1 @@
+type TR = record a: Integer; b: string; end; var r: TR; a: Integer; begin a := 5; with r do begin a := 7; b := 'x'; end; Print(IntToStr(r.a) + r.b + IntToStr(a)); end.

@@ -1,0 +1,1 @@
+begin try Fail('x'); except Print('caught ' + ExceptionMessage); end; end.

@@ -1,0 +1,2 @@
+type TDigit = 0..9; var d: TDigit; c: Char; n: Integer; begin n := 0; for c := 'a' to 'z' do if c in ['a', 'e', 'i', 'o', 'u'] then Inc(n); d := 9;
+Print(IntToStr(n) + IntToStr(d) + IntToStr(High(TDigit))); end.

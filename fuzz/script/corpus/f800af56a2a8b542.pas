@@ -1,0 +1,3 @@
+begin
+  repeat until False;
+end.

@@ -1,0 +1,1 @@
+begin if 'abc' < 'abd' then Print('lt'); if 'a' = 'a' then Print('eq'); if 'b' > 'abc' then Print('gt'); end.
