@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include "platform/devices/virtual/FrameSink.h"
+#include "platform/devices/virtual/PushSource.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/MpegGuids.h"
 #include "platform/media/MpegVideoInfo.h"
@@ -153,6 +154,58 @@ TEST(MpegVideoDecoder, EachDecoderTakesItsOwnKindOfVideo) {
   EXPECT_EQ(mpeg1.CheckInputType(mpeg1Type), S_OK);
   mpeg1Type.format.resize(40);  // a block too short for its header
   EXPECT_EQ(mpeg1.CheckInputType(mpeg1Type), VFW_E_TYPE_NOT_ACCEPTED);
+}
+
+TEST(MpegVideoDecoder, PicturesCutInPiecesAndDamageInBetween) {
+  // Twelve pictures from the card, as one byte stream.
+  auto graph = FilterGraph::create();
+  auto card = std::make_shared<VirtualMpegCard>(QStringLiteral("MPEG"), MpegCardSettings{});
+  auto grab = std::make_shared<vistrel::testing::FrameSink>();
+  graph->AddFilter(card, QStringLiteral("MPEG"));
+  graph->AddFilter(grab, QStringLiteral("Grab"));
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(card)[0], pinsOf(grab)[0], nullptr), S_OK);
+  graph->Run();
+  ASSERT_TRUE(grab->waitFor(12));
+  graph->Stop();
+  std::vector<std::vector<uint8_t>> pictures;
+  for (const auto& s : grab->samples()) pictures.push_back(s.bytes);
+  pictures.resize(12);
+
+  // Fed to the decoder in pieces of 1000 bytes, with a run of junk after the sixth picture.
+  auto graph2 = FilterGraph::create();
+  const MediaType mpeg2 = card->mediaType();
+  card.reset();
+  auto source = vistrel::testing::makePushSource(mpeg2);
+  auto decoder = std::make_shared<MpegVideoDecoder>(true);
+  auto out = std::make_shared<vistrel::testing::FrameSink>(MEDIASUBTYPE_RGB24);
+  graph2->AddFilter(source, QStringLiteral("Source"));
+  graph2->AddFilter(decoder, QStringLiteral("Decoder"));
+  graph2->AddFilter(out, QStringLiteral("Out"));
+  ASSERT_EQ(graph2->ConnectDirect(pinsOf(source)[0], pinsOf(decoder)[0], nullptr), S_OK);
+  ASSERT_EQ(graph2->ConnectDirect(pinsOf(decoder)[1], pinsOf(out)[0], nullptr), S_OK);
+  ASSERT_EQ(graph2->Run(), S_OK);
+  for (size_t p = 0; p < pictures.size(); ++p) {
+    const auto& bytes = pictures[p];
+    for (size_t at = 0; at < bytes.size(); at += 1000) {
+      std::vector<uint8_t> piece(
+          bytes.begin() + static_cast<std::ptrdiff_t>(at),
+          bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + 1000)));
+      ASSERT_TRUE(SUCCEEDED(source->push(piece, at == 0 ? static_cast<int64_t>(p) * 400000 : -1)));
+    }
+    if (p == 5) {
+      ASSERT_TRUE(SUCCEEDED(source->push(std::vector<uint8_t>(3000, 0x5A), -1)));
+    }
+  }
+  // A picture is complete when the next one starts, and the decoder holds one back: all but the
+  // last two come out, less the damaged one.
+  ASSERT_TRUE(out->waitFor(9));
+  graph2->Stop();
+  auto frames = out->samples();
+  EXPECT_EQ(frames.size(), 9u);
+  EXPECT_LE(decoder->framesDropped(), 1);
+  for (const auto& f : frames) EXPECT_EQ(f.bytes.size(), 720u * 3 * 576);
+  EXPECT_EQ(frames[0].start, 0);
+  EXPECT_EQ(frames[2].start, 800000);  // each picture keeps its own time
 }
 
 TEST(VirtualMpegEncoder, OnlyAByteStreamThatPlayersRead) {
