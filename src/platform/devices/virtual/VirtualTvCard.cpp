@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/devices/v4l2/V4l2Analog.h"
+#include "platform/devices/v4l2/V4l2PropertyPages.h"
 #include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
@@ -129,6 +130,64 @@ int runDialog(QDialog& dialog) {
   }
   return r ? r(dialog) : dialog.exec();
 }
+
+// One list per crossbar output: the inputs it can take, and "Aucune".
+class CrossbarPage : public PropertyPage {
+ public:
+  CrossbarPage(std::shared_ptr<TvCardHardware> card, int crossbar, QWidget* parent)
+      : PropertyPage(parent), card_(std::move(card)), crossbar_(crossbar) {
+    auto* form = new QFormLayout(this);
+    const auto& pins = card_->pins(crossbar_);
+    const int inputs = card_->inputCount(crossbar_);
+    for (int out = 0; out < card_->outputCount(crossbar_); ++out) {
+      auto* list = new QComboBox(this);
+      list->setObjectName(QStringLiteral("output%1").arg(out));
+      list->addItem(QStringLiteral("Aucune"), -1);
+      for (int in = 0; in < inputs; ++in)
+        if (card_->canRoute(crossbar_, out, in)) list->addItem(pins[static_cast<size_t>(in)].name, in);
+      list->setCurrentIndex(std::max(0, list->findData(card_->routedTo(crossbar_, out))));
+      form->addRow(pins[static_cast<size_t>(inputs + out)].name, list);
+      lists_.push_back(list);
+    }
+  }
+  QString title() const override { return QStringLiteral("Crossbar"); }
+  HRESULT apply() override {
+    HRESULT result = S_OK;
+    for (size_t out = 0; out < lists_.size(); ++out) {
+      const HRESULT hr = card_->route(crossbar_, static_cast<int>(out), lists_[out]->currentData().toInt());
+      if (hr != S_OK) result = E_FAIL;
+    }
+    return result;
+  }
+
+ private:
+  std::shared_ptr<TvCardHardware> card_;
+  int crossbar_;
+  std::vector<QComboBox*> lists_;
+};
+
+// The tuned channel.
+class TunerPage : public PropertyPage {
+ public:
+  TunerPage(std::shared_ptr<IAMTVTuner> tuner, QWidget* parent)
+      : PropertyPage(parent), tuner_(std::move(tuner)) {
+    auto* form = new QFormLayout(this);
+    channel_ = new QSpinBox(this);
+    channel_->setObjectName(QStringLiteral("channel"));
+    int32_t min = 0, max = 0, c = 0, v = 0, a = 0;
+    tuner_->ChannelMinMax(min, max);
+    tuner_->get_Channel(c, v, a);
+    channel_->setRange(min, max);
+    channel_->setValue(c);
+    form->addRow(QStringLiteral("Canal :"), channel_);
+  }
+  QString title() const override { return QStringLiteral("Tuner TV"); }
+  HRESULT apply() override { return tuner_->put_Channel(channel_->value(), -1, -1); }
+
+ private:
+  std::shared_ptr<IAMTVTuner> tuner_;
+  QSpinBox* channel_ = nullptr;
+};
 
 QString inputName(TvInput input) {
   switch (input) {
@@ -335,6 +394,15 @@ HRESULT VirtualCrossbar::get_CrossbarPinInfo(bool isInput, int32_t index, int32_
   return S_OK;
 }
 
+HRESULT VirtualCrossbar::GetPages(std::vector<GUID>& pages) {
+  pages = {PAGE_VirtualCrossbar};
+  return S_OK;
+}
+
+PropertyPage* VirtualCrossbar::CreatePage(const GUID& page, QWidget* parent) {
+  return page == PAGE_VirtualCrossbar ? new CrossbarPage(card_, index_, parent) : nullptr;
+}
+
 HRESULT VirtualCrossbar::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
   if (!graph) removeUpstream();
   return BaseFilter::JoinFilterGraph(graph, name);
@@ -481,6 +549,19 @@ HRESULT VirtualTvTuner::put_TVAudioMode(int32_t mode) {
   if (mode == 0 || (mode & ~kAudioModes)) return E_INVALIDARG;
   card_->audioMode.store(mode);
   return S_OK;
+}
+
+HRESULT VirtualTvTuner::GetPages(std::vector<GUID>& pages) {
+  pages = {PAGE_VirtualTuner, v4l2::PAGE_V4l2TvAudio};
+  return S_OK;
+}
+
+PropertyPage* VirtualTvTuner::CreatePage(const GUID& page, QWidget* parent) {
+  auto self = std::dynamic_pointer_cast<VirtualTvTuner>(shared_from_this());
+  if (!self) return nullptr;
+  if (page == PAGE_VirtualTuner) return new TunerPage(self, parent);
+  if (page == v4l2::PAGE_V4l2TvAudio) return new v4l2::TvAudioPage(self, parent);
+  return nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -31,6 +31,7 @@
 #include "platform/media/IAMTVAudio.h"
 #include "platform/media/IAMTVTuner.h"
 #include "platform/media/IAMVfwCaptureDialogs.h"
+#include "platform/media/ISpecifyPropertyPages.h"
 
 class QDialog;
 
@@ -39,6 +40,8 @@ namespace vistrel::platform::devices {
 constexpr media::GUID CLSID_VirtualTvCard = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0004}");
 constexpr media::GUID CLSID_VirtualCrossbar = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0005}");
 constexpr media::GUID CLSID_VirtualTvTuner = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0006}");
+constexpr media::GUID PAGE_VirtualCrossbar = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0320}");
+constexpr media::GUID PAGE_VirtualTuner = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0321}");
 
 struct TvCardSettings {
   bool sound = false;  // an audio capture pin on the capture filter
@@ -96,7 +99,11 @@ int32_t tvInputColour(TvInput input, int32_t channel);
 // The frequency of the tone the card's audio pin hears (0: silence).
 double tvInputTone(TvInput input, int32_t channel);
 
-class VirtualCrossbar : public media::BaseFilter, public media::IAMCrossbar {
+// Property pages: the crossbar's routing (one list of inputs per output), the tuner's channel,
+// and its sound (the TV audio page of the V4L2 cards).
+class VirtualCrossbar : public media::BaseFilter,
+                        public media::IAMCrossbar,
+                        public media::ISpecifyPropertyPages {
  public:
   VirtualCrossbar(const QString& friendlyName, std::shared_ptr<TvCardHardware> card, int index);
   ~VirtualCrossbar() override;
@@ -109,6 +116,9 @@ class VirtualCrossbar : public media::BaseFilter, public media::IAMCrossbar {
   media::HRESULT get_IsRoutedTo(int32_t output, int32_t& input) override;
   media::HRESULT get_CrossbarPinInfo(bool isInput, int32_t index, int32_t& related,
                                      int32_t& physicalType) override;
+
+  media::HRESULT GetPages(std::vector<media::GUID>& pages) override;
+  media::PropertyPage* CreatePage(const media::GUID& page, QWidget* parent) override;
 
   media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
                                  const QString& name) override;
@@ -123,7 +133,10 @@ class VirtualCrossbar : public media::BaseFilter, public media::IAMCrossbar {
   std::weak_ptr<media::IFilterGraph> upstreamGraph_;
 };
 
-class VirtualTvTuner : public media::BaseFilter, public media::IAMTVTuner, public media::IAMTVAudio {
+class VirtualTvTuner : public media::BaseFilter,
+                       public media::IAMTVTuner,
+                       public media::IAMTVAudio,
+                       public media::ISpecifyPropertyPages {
  public:
   VirtualTvTuner(const QString& friendlyName, std::shared_ptr<TvCardHardware> card);
   const std::shared_ptr<TvCardHardware>& card() const { return card_; }
@@ -142,6 +155,9 @@ class VirtualTvTuner : public media::BaseFilter, public media::IAMTVTuner, publi
   media::HRESULT GetAvailableTVAudioModes(int32_t& modes) override;
   media::HRESULT get_TVAudioMode(int32_t& mode) override;
   media::HRESULT put_TVAudioMode(int32_t mode) override;
+
+  media::HRESULT GetPages(std::vector<media::GUID>& pages) override;
+  media::PropertyPage* CreatePage(const media::GUID& page, QWidget* parent) override;
 
  private:
   std::shared_ptr<TvCardHardware> card_;

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QSpinBox>
 
 #include "platform/devices/virtual/FrameSink.h"
 #include "platform/media/CaptureGraphBuilder2.h"
@@ -274,6 +275,40 @@ TEST(VirtualTvCard, ACardWithSoundDeliversTheRoutedInputsSound) {
   int crossings = 0;
   for (int i = 1; i < 960; ++i) crossings += (pcm[2 * (i - 1)] < 0) != (pcm[2 * i] < 0);
   EXPECT_NEAR(crossings, 2 * tvInputTone(TvInput::Tuner, 4) * 0.02, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VirtualTvCard, PropertyPagesOfTheCrossbarAndTheTuner) {
+  auto card = std::make_shared<TvCardHardware>(TvCardSettings{});
+  auto xbar = std::make_shared<VirtualCrossbar>(QStringLiteral("Xbar"), card, 0);
+  auto tuner = std::make_shared<VirtualTvTuner>(QStringLiteral("Tuner"), card);
+  std::vector<GUID> pages;
+  ASSERT_EQ(xbar->GetPages(pages), S_OK);
+  ASSERT_EQ(pages.size(), 1u);
+  QWidget parent;
+  auto* routing = xbar->CreatePage(pages[0], &parent);
+  ASSERT_TRUE(routing);
+  auto* video = routing->findChild<QComboBox*>(QStringLiteral("output0"));
+  ASSERT_TRUE(video);
+  EXPECT_EQ(video->count(), 4);  // none and the three video inputs, never a sound input
+  video->setCurrentIndex(video->findData(1));
+  EXPECT_EQ(routing->apply(), S_OK);
+  EXPECT_EQ(card->videoSource(), TvInput::Composite);
+
+  ASSERT_EQ(tuner->GetPages(pages), S_OK);
+  ASSERT_EQ(pages.size(), 2u);
+  auto* tuning = tuner->CreatePage(pages[0], &parent);
+  ASSERT_TRUE(tuning);
+  auto* channel = tuning->findChild<QSpinBox*>(QStringLiteral("channel"));
+  ASSERT_TRUE(channel);
+  channel->setValue(30);
+  EXPECT_EQ(tuning->apply(), S_OK);
+  EXPECT_EQ(card->channel.load(), 30);
+  EXPECT_TRUE(tuner->CreatePage(pages[1], &parent));  // the sound
+  EXPECT_EQ(tuner->CreatePage(GUID_NULL, &parent), nullptr);
 }
 
 }  // namespace
