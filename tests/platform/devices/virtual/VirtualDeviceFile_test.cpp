@@ -8,6 +8,7 @@
 #include "platform/devices/virtual/VirtualDvCamera.h"
 #include "platform/devices/virtual/VirtualMpegCard.h"
 #include "platform/devices/virtual/VirtualTvCard.h"
+#include "platform/media/FilterGraph.h"
 #include "platform/media/SystemDeviceEnum.h"
 #include "support/TempRoot.h"
 
@@ -111,6 +112,30 @@ TEST(VirtualDevices, EachKindInItsCategories) {
   EXPECT_EQ(xbar->card(), card->card());
   ASSERT_EQ(xbar->Route(0, 2), S_OK);
   EXPECT_EQ(card->card()->videoSource(), TvInput::SVideo);
+}
+
+TEST(VirtualDevices, UnpluggedDeckCardAndEncoderRaiseDeviceLost) {
+  vistrel::testing::TempRoot root;
+  DeviceFile file(root);
+  file.write("dvcam Platine; frames=50\ntvcard Carte TV\nmpegencoder Encodeur\n");
+  auto graph = FilterGraph::create();
+  auto video = SystemDeviceEnum::create()->monikers(CLSID_VideoInputDeviceCategory);
+  ASSERT_EQ(video.size(), 3u);
+  for (auto& m : video) {
+    std::shared_ptr<IBaseFilter> f;
+    ASSERT_EQ(m->BindToObject(f), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph->AddFilter(f, QString())));
+  }
+  file.write("");
+  int lost = 0;
+  GraphEvent ev;
+  while (graph->GetEvent(ev, 0) == S_OK) {
+    if (ev.code == EC_DEVICE_LOST && ev.param2 == 0) ++lost;
+    graph->FreeEventParams(ev);
+  }
+  EXPECT_EQ(lost, 3);
+  std::shared_ptr<IBaseFilter> again;
+  EXPECT_EQ(video[0]->BindToObject(again), VFW_E_DEVICE_LOST);
 }
 
 }  // namespace
