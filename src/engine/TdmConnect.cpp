@@ -23,12 +23,6 @@ std::shared_ptr<IBaseFilter> filterOf(const std::shared_ptr<FilterComponent>& co
   return component ? component->filter() : nullptr;
 }
 
-std::shared_ptr<IBaseFilter> filterOfPin(const std::shared_ptr<IPin>& pin) {
-  PIN_INFO info;
-  if (!pin || FAILED(pin->QueryPinInfo(info))) return nullptr;
-  return info.pFilter;
-}
-
 bool connectPins(const std::shared_ptr<IPin>& out, const std::shared_ptr<IPin>& in,
                  const MediaType* type = nullptr) {
   return out && in && SUCCEEDED(out->Connect(in, type));
