@@ -1,5 +1,7 @@
 #include "platform/media/filters/InfTee.h"
 
+#include <cstring>
+
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 
@@ -54,10 +56,21 @@ class TeeOutput : public BaseOutputPin {
 };
 }  // namespace
 
+struct InfTee::Branch {
+  BaseOutputPin* pin = nullptr;
+  std::deque<std::shared_ptr<MediaSample>> queue;
+  bool busy = false;
+  uint64_t finished = 0;  // samples this branch has delivered downstream
+  uint64_t taken = 0;     // samples handed to this branch
+  std::thread thread;
+};
+
 InfTee::InfTee() : BaseFilter(CLSID_InfTee, QStringLiteral("Infinite Pin Tee Filter")) {
   addPin(std::make_shared<TeeInput>(this));
   addSpare();
 }
+
+InfTee::~InfTee() { stopBranches(); }
 
 std::shared_ptr<IBaseFilter> InfTee::create() { return std::make_shared<InfTee>(); }
 
@@ -83,14 +96,113 @@ void InfTee::pinDisconnected(BasePin& p) {
   if (p.direction() == PINDIR_OUTPUT) trimSpares();
 }
 
-HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
-  // Pins change only while stopped, so the list is stable on the streaming thread.
-  const int n = pinCount();
-  for (int i = 1; i < n; ++i) {
-    auto* out = static_cast<BaseOutputPin*>(pin(i));
-    if (!out->isConnected()) continue;
-    out->Deliver(sample->shareBuffer());  // one branch's refusal never starves the others
+HRESULT InfTee::onPause() {
+  startBranches();
+  return S_OK;
+}
+
+HRESULT InfTee::onStop() {
+  stopBranches();
+  return S_OK;
+}
+
+void InfTee::haltStreaming() { stopBranches(); }
+
+void InfTee::startBranches() {
+  stopBranches();
+  std::vector<BaseOutputPin*> connected;
+  for (int i = 1; i < pinCount(); ++i)
+    if (pin(i)->isConnected()) connected.push_back(static_cast<BaseOutputPin*>(pin(i)));
+  if (connected.size() < 2) return;  // a single branch has no sibling to hold up
+  std::lock_guard g(lock_);
+  stopping_ = false;
+  for (BaseOutputPin* out : connected) {
+    branches_.push_back(std::make_unique<Branch>());
+    branches_.back()->pin = out;
   }
+  for (auto& b : branches_) b->thread = std::thread([this, branch = b.get()] { feed(*branch); });
+}
+
+void InfTee::stopBranches() {
+  {
+    std::lock_guard g(lock_);
+    if (branches_.empty()) return;
+    stopping_ = true;  // the threads deliver what is queued, then end
+  }
+  changed_.notify_all();
+  for (auto& b : branches_)
+    if (b->thread.joinable()) b->thread.join();
+  std::lock_guard g(lock_);
+  branches_.clear();
+}
+
+// The thread of one branch: delivers its queue in order.
+void InfTee::feed(Branch& branch) {
+  std::unique_lock lk(lock_);
+  for (;;) {
+    changed_.wait(lk, [&] { return stopping_ || !branch.queue.empty(); });
+    if (branch.queue.empty()) return;  // stopping, and nothing left
+    auto sample = std::move(branch.queue.front());
+    branch.queue.pop_front();
+    branch.busy = true;
+    lk.unlock();
+    branch.pin->Deliver(sample);  // one branch's refusal never starves the others
+    sample.reset();               // the buffer goes back before the source hears we are done
+    lk.lock();
+    branch.busy = false;
+    ++branch.finished;
+    changed_.notify_all();
+  }
+}
+
+namespace {
+// A private copy of a sample's data and properties, independent of the upstream pool.
+std::shared_ptr<MediaSample> copyOf(const MediaSample& s) {
+  const int32_t n = std::max(s.GetActualDataLength(), 0);
+  auto c = MediaSample::create(n);
+  if (n > 0) std::memcpy(c->data(), s.data(), size_t(n));
+  c->copyPropertiesFrom(s);
+  return c;
+}
+}  // namespace
+
+HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
+  std::unique_lock lk(lock_);
+  if (branches_.empty() || stopping_) {
+    lk.unlock();
+    // Pins change only while stopped, so the list is stable on the streaming thread.
+    const int n = pinCount();
+    for (int i = 1; i < n; ++i) {
+      auto* out = static_cast<BaseOutputPin*>(pin(i));
+      if (!out->isConnected()) continue;
+      out->Deliver(sample->shareBuffer());
+    }
+    return S_OK;
+  }
+  std::vector<std::pair<Branch*, uint64_t>> awaited;
+  std::shared_ptr<MediaSample> copy;
+  for (auto& b : branches_) {
+    if (!b->busy && b->queue.empty()) {
+      b->queue.push_back(sample->shareBuffer());
+      awaited.emplace_back(b.get(), ++b->taken);
+      continue;
+    }
+    // Lagging: a copy waits, so that the upstream buffer is not held.
+    if (!copy) copy = copyOf(*sample);
+    if (b->queue.size() >= kMaxQueued) {
+      b->queue.pop_front();
+      dropped_.fetch_add(1);
+    } else {
+      ++b->taken;
+    }
+    b->queue.push_back(copy->shareBuffer());
+  }
+  changed_.notify_all();
+  changed_.wait_for(lk, kBranchWait, [&] {
+    for (auto& [b, ticket] : awaited)
+      if (b->finished < ticket) return false;
+    return true;
+  });
   return S_OK;
 }
 

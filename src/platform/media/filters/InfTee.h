@@ -5,6 +5,22 @@
 // so it can be connected again); trailing unconnected outputs are then trimmed to one.
 // Each sample goes to every connected output as its own sample object over the shared buffer:
 // no frame is copied, and a branch that changes times or flags, or drops, affects no other.
+//
+// With two or more branches, each branch is fed by a thread of its own, so that a slow branch
+// (a heavy preview chain, an encoder falling behind) never holds up its siblings or the source.
+// The input's Receive waits until the branches that were idle have taken the sample, for at most
+// kBranchWait; a branch still busy then is lagging: its next samples wait in a queue of at most
+// kMaxQueued copies (copies, so that the upstream pool gets its buffers back), the oldest dropped
+// and counted. Branches that keep up therefore see the sample before Receive returns, as with a
+// single branch. Stopping delivers what is still queued before the branch threads end.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "platform/media/BaseFilter.h"
 #include "platform/media/MediaSample.h"
@@ -13,7 +29,11 @@ namespace vistrel::platform::media {
 
 class InfTee : public BaseFilter {
  public:
+  static constexpr auto kBranchWait = std::chrono::milliseconds(40);
+  static constexpr size_t kMaxQueued = 8;
+
   InfTee();
+  ~InfTee() override;
   static std::shared_ptr<IBaseFilter> create();
 
   void pinConnected(BasePin& pin) override;
@@ -22,11 +42,29 @@ class InfTee : public BaseFilter {
   // Streaming thread: the input's Receive.
   HRESULT deliverToBranches(const std::shared_ptr<MediaSample>& sample);
   const MediaType* inputType() const;
+  // Samples lagging branches lost since the filter was made. Any thread.
+  int64_t droppedSamples() const { return dropped_.load(); }
+
+  void haltStreaming() override;
+
+ protected:
+  HRESULT onPause() override;
+  HRESULT onStop() override;
 
  private:
+  struct Branch;
   void addSpare();
   void trimSpares();
+  void startBranches();
+  void stopBranches();
+  void feed(Branch& branch);
+
   int nextOutputNumber_ = 1;
+  std::vector<std::unique_ptr<Branch>> branches_;  // changed only while no sample flows
+  std::mutex lock_;
+  std::condition_variable changed_;  // a branch took or finished a sample, or a stop was asked
+  bool stopping_ = false;
+  std::atomic<int64_t> dropped_{0};
 };
 
 }  // namespace vistrel::platform::media

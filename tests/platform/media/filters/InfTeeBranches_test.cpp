@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/media/FilterGraph.h"
+#include "platform/media/filters/InfTee.h"
+#include "platform/media/filters/TestSource.h"
+
+using namespace vistrel::platform::media;
+using vistrel::testing::TestSink;
+using vistrel::testing::TestSource;
+
+namespace {
+std::vector<std::shared_ptr<IPin>> pinsOf(const std::shared_ptr<IBaseFilter>& f) {
+  std::shared_ptr<IEnumPins> e;
+  f->EnumPins(e);
+  return e->all();
+}
+
+// A gate the slow branch waits at: a branch that has fallen far behind.
+struct Gate {
+  void open() {
+    {
+      std::lock_guard g(lock);
+      opened = true;
+    }
+    wake.notify_all();
+  }
+  void wait() {
+    std::unique_lock g(lock);
+    wake.wait(g, [&] { return opened; });
+  }
+  std::mutex lock;
+  std::condition_variable wake;
+  bool opened = false;
+};
+
+uint8_t firstByte(const vistrel::testing::SinkSample& s) { return s.bytes.empty() ? 0 : s.bytes[0]; }
+}  // namespace
+
+TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
+  auto graph = FilterGraph::create();
+  const MediaType type = MediaType::rgb24(4, 2, UNITS / 25);
+  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, 64);  // a pool of four buffers
+  auto tee = InfTee::create();
+  auto fast = std::make_shared<TestSink>();
+  auto slow = std::make_shared<TestSink>();
+  Gate gate;
+  graph->AddFilter(source, QStringLiteral("source"));
+  graph->AddFilter(tee, QStringLiteral("tee"));
+  graph->AddFilter(fast, QStringLiteral("preview"));
+  graph->AddFilter(slow, QStringLiteral("recording"));
+  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinsOf(tee)[0], nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[1], slow->inPin(), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[2], fast->inPin(), nullptr), S_OK);
+  // The slow branch blocks in its Receive until the gate opens.
+  std::atomic<int> slowCalls{0};
+  slow->onReceive = [&] {
+    if (slowCalls.fetch_add(1) == 0) gate.wait();
+  };
+  ASSERT_EQ(graph->Run(), S_OK);
+
+  constexpr int kPushed = 20;
+  for (int i = 0; i < kPushed; ++i) {
+    // Every push finds a free buffer: the stuck branch holds one at most, the rest wait as copies.
+    ASSERT_EQ(source->push(std::vector<uint8_t>(24, uint8_t(i)), REFERENCE_TIME(i) * UNITS / 25), S_OK) << i;
+    // The sibling that keeps up has every sample as soon as the push returns.
+    ASSERT_EQ(fast->received().size(), size_t(i + 1));
+  }
+  EXPECT_EQ(slow->received().size(), 0u);
+  const auto* teeFilter = static_cast<InfTee*>(tee.get());
+  EXPECT_EQ(teeFilter->droppedSamples(), int64_t(kPushed - 1 - InfTee::kMaxQueued));
+
+  gate.open();
+  graph->Stop();  // delivers what the slow branch still had queued
+  const auto got = slow->received();
+  ASSERT_EQ(got.size(), 1 + InfTee::kMaxQueued);
+  EXPECT_EQ(firstByte(got[0]), 0);
+  // The newest samples were kept, in order, with their own times.
+  for (size_t k = 1; k < got.size(); ++k) {
+    const int expected = kPushed - int(InfTee::kMaxQueued) + int(k) - 1;
+    EXPECT_EQ(firstByte(got[k]), expected);
+    EXPECT_EQ(got[k].start, REFERENCE_TIME(expected) * UNITS / 25);
+  }
+  EXPECT_EQ(fast->received().size(), size_t(kPushed));
+}
+
+TEST(InfTeeBranches, BranchThreadsEndAndRestartWithTheGraph) {
+  auto graph = FilterGraph::create();
+  const MediaType type = MediaType::pcm(8000, 1, 16);
+  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, 64);
+  auto tee = InfTee::create();
+  std::vector<std::shared_ptr<TestSink>> sinks;
+  graph->AddFilter(source, QStringLiteral("source"));
+  graph->AddFilter(tee, QStringLiteral("tee"));
+  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinsOf(tee)[0], nullptr), S_OK);
+  for (int i = 0; i < 3; ++i) {
+    sinks.push_back(std::make_shared<TestSink>());
+    graph->AddFilter(sinks.back(), QStringLiteral("sink%1").arg(i));
+    ASSERT_EQ(graph->ConnectDirect(pinsOf(tee).back(), sinks.back()->inPin(), nullptr), S_OK);
+  }
+  for (int cycle = 0; cycle < 5; ++cycle) {
+    ASSERT_EQ(graph->Run(), S_OK);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(source->push(std::vector<uint8_t>(16, uint8_t(i))), S_OK);
+    ASSERT_EQ(graph->Stop(), S_OK);
+    ASSERT_EQ(graph->Stop(), S_OK);  // twice is harmless
+  }
+  for (auto& s : sinks) EXPECT_EQ(s->received().size(), 50u);
+  // Taken out of the graph while running, the tee ends its threads too.
+  ASSERT_EQ(graph->Run(), S_OK);
+  ASSERT_EQ(graph->RemoveFilter(tee), S_OK);
+  graph->Stop();
+}
