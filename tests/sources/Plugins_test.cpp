@@ -252,3 +252,19 @@ TEST_F(PluginTest, DestroyingTheDeviceDisconnectsItsCurrentSourceAndTakesItsFilt
   EXPECT_FALSE(source->inGraph());
   EXPECT_TRUE(engine->fg->filters().empty());
 }
+
+TEST_F(PluginTest, AVanishedPlugInDeviceIsDestroyedByTheRefresh) {
+  install({"camera"});
+  plugins.Register(folder());
+  ModuleHooks hooks(module("camera"));
+  auto device = std::make_unique<RegisteredDevice>(CLSID_VideoInputDeviceCategory, kCameraName, webcam());
+  TCaptureDeviceList list(*engine);
+  ASSERT_TRUE(list.Refresh(CLSID_VideoInputDeviceCategory));
+  ASSERT_EQ(list.Count(), 1);
+  ASSERT_TRUE(list.Refresh(CLSID_VideoInputDeviceCategory));
+  EXPECT_EQ(hooks.destroyed(), 0);
+  device.reset();
+  ASSERT_TRUE(list.Refresh(CLSID_VideoInputDeviceCategory));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(hooks.destroyed(), 1);
+}
