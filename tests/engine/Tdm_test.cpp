@@ -13,6 +13,7 @@
 #include "filters/Tvt_WaveDest.h"
 #include "platform/media/filters/DvVideoEncoder.h"
 #include "platform/media/filters/NullRenderer.h"
+#include "platform/media/filters/VideoRenderer.h"
 #include "platform/ui/PropertyFrame.h"
 #include "sources/AudioCaptureDevice.h"
 #include "sources/Crossbar.h"
@@ -185,6 +186,20 @@ TEST_F(TdmTest, FramesReachTheRendererThroughTheOverlayWhileRunning) {
   // Stopped: nothing more arrives.
   QThread::msleep(100);
   EXPECT_EQ(rendered(), seen);
+}
+
+TEST_F(TdmTest, TheVideoRendererDrawsThePreview) {
+  auto window = VideoRenderer::create();
+  ASSERT_TRUE(dm_.SetVideoRenderer(window));
+  EXPECT_FALSE(dm_.Graph()->contains(renderer_));  // the previous renderer left the graph
+  ASSERT_TRUE(dm_.Connect(*video_[0]));
+  EXPECT_EQ(downstream(dm_.color3.filter(), 1), window);
+  ASSERT_TRUE(dm_.Run());
+  auto* drawn = static_cast<VideoRenderer*>(window.get());
+  EXPECT_TRUE(waitFor([&] { return drawn->framesDrawn() >= 5; }));
+  dm_.Stop();
+  ASSERT_TRUE(dm_.Disconnect(*video_[0], true));
+  EXPECT_TRUE(dm_.Graph()->contains(window));
 }
 
 TEST(TdmVolume, FormulaTable) {
