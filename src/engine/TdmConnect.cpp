@@ -75,7 +75,16 @@ bool Tdm::ConnectVideo(sources::TVideoSource& source) {
   sources::TCaptureDevice& device = *source.Device;
   Superposer->SetSourceRowsInverted(false);
   Stop();
-  if (engine_->CurrentVideo && !Disconnect(*engine_->CurrentVideo, true)) return false;
+  if (sources::TVideoSource* current = engine_->CurrentVideo) {
+    if (current->Connected) {
+      if (!Disconnect(*current, true)) return false;
+    } else {
+      // A disconnect that failed half-way left it current: without this no source could ever
+      // connect again.
+      TearDownVideo(*current, true);
+      engine_->CurrentVideo = nullptr;
+    }
+  }
 
   auto component = device.SetSourceGraph();
   device.SourceFilter = component;

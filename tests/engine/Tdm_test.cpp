@@ -249,6 +249,20 @@ TEST_F(TdmTest, DisconnectAndReconnectCyclesLeaveNoFilterBehind) {
   EXPECT_FALSE(dm_.Disconnect(*video_[1], true));  // not connected any more
 }
 
+// A disconnect that failed half-way leaves its source current but no longer connected; the next
+// connect must still take it down and succeed.
+TEST_F(TdmTest, AHalfDisconnectedCurrentSourceDoesNotBlockTheNextConnect) {
+  const QStringList before = graphNames(dm_);
+  ASSERT_TRUE(dm_.Connect(*video_[0]));
+  auto first = cameras_[0]->SourceFilter->filter();
+  video_[0]->Connected = false;
+  ASSERT_TRUE(dm_.Connect(*video_[1]));
+  EXPECT_EQ(dm_.CurrentVideoSource(), video_[1].get());
+  EXPECT_FALSE(dm_.Graph()->contains(first));
+  ASSERT_TRUE(dm_.Disconnect(*video_[1], true));
+  EXPECT_EQ(graphNames(dm_), before);
+}
+
 TEST_F(TdmTest, NotFullDisconnectKeepsTheDeviceInTheGraph) {
   ASSERT_TRUE(dm_.Connect(*video_[0]));
   auto source = cameras_[0]->SourceFilter->filter();
