@@ -72,6 +72,7 @@ inline int64_t wrapSub(int64_t a, int64_t b) { return int64_t(uint64_t(a) - uint
 inline int64_t wrapMul(int64_t a, int64_t b) { return int64_t(uint64_t(a) * uint64_t(b)); }
 
 void checkStack(Ctx& c) {
+  tick(c);
   char here;
   if (c.stackBase && size_t(c.stackBase - &here) > c.stackLimit)
     runtimeError(c, QStringLiteral("Stack overflow"));
@@ -167,7 +168,15 @@ struct CallSite {
   Routine* r = nullptr;
   std::vector<ArgBind> args;
   int hops = -1;
+  bool intArgs = false;  // every argument is an ordinal passed by value
 };
+
+// The arguments of a call whose arguments are all ordinals passed by value.
+inline void bindIntArgs(Ctx& c, const CallSite& cs, Value* cells) {
+  const ArgBind* a = cs.args.data();
+  const size_t n = cs.args.size();
+  for (size_t k = 0; k < n; ++k) cells[k].i = fitInt(a[k].ik, (*a[k].i)(c));
+}
 
 void bindArgs(Ctx& c, const CallSite& cs, Value* cells) {
   const size_t n = cs.args.size();
@@ -216,6 +225,12 @@ struct SlotCleanup {
   }
 };
 
+// The frame of a call lives on the native stack and is published in c.frame for the body; the
+// restoring guards take it back out before it goes, which GCC cannot see through inlining.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
 template <class G>
 auto invoke(Ctx& c, const CallSite& cs, G get) {
   checkStack(c);
@@ -255,7 +270,10 @@ auto invoke(Ctx& c, const CallSite& cs, G get) {
         c.column = column;
       }
     } restore{c, m, c.frame, c.line, c.column};
-    bindArgs(c, cs, cells);
+    if (cs.intArgs)
+      bindIntArgs(c, cs, cells);
+    else
+      bindArgs(c, cs, cells);
     for (size_t k = np; k < n; ++k) cells[k].i = 0;
     for (const auto& [slot, init] : r->inits) cells[slot].i = init.i;
     Frame f{cells, nullptr};
@@ -284,6 +302,45 @@ auto invoke(Ctx& c, const CallSite& cs, G get) {
   Value none;
   return get(r->result ? cells[r->params.size()] : none);
 }
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+// IntToStr of an integer expression, without the call machinery, writing its digits straight into
+// the string it is appended to.
+struct IntToStrNode final : StrNode {
+  IntNode* arg;
+  explicit IntToStrNode(IntNode* a) : arg(a) {}
+  static qsizetype format(int64_t x, char16_t (&buf)[24]) {
+    qsizetype k = 24;
+    uint64_t u = x < 0 ? 0 - uint64_t(x) : uint64_t(x);
+    do {
+      buf[--k] = char16_t(u'0' + u % 10);
+      u /= 10;
+    } while (u);
+    if (x < 0) buf[--k] = u'-';
+    return k;
+  }
+  QString operator()(Ctx& c) override {
+    // Small numbers are shared texts: building strings from digits then allocates nothing.
+    static const std::vector<QString> small = [] {
+      std::vector<QString> v;
+      for (int k = 0; k < 1024; ++k) v.push_back(QString::number(k));
+      return v;
+    }();
+    const int64_t x = (*arg)(c);
+    if (x >= 0 && x < 1024) return small[size_t(x)];
+    char16_t buf[24];
+    const qsizetype k = format(x, buf);
+    return QString(reinterpret_cast<const QChar*>(buf + k), 24 - k);
+  }
+  void appendTo(Ctx& c, QString& out) override {
+    char16_t buf[24];
+    const qsizetype k = format((*arg)(c), buf);
+    out.append(reinterpret_cast<const QChar*>(buf + k), 24 - k);
+  }
+};
 
 class Compiler;
 
@@ -573,6 +630,7 @@ class Compiler {
   int nesting_ = 0;
   int loopDepth_ = 0;
   bool hostFailed_ = false;
+  Routine* intToStr_ = nullptr;  // the standard IntToStr, which calls compile to IntToStrNode
   std::vector<Routine*> routineStack_;
   int exceptDepth_ = 0;
   int scriptCalls_ = 0;  // calls of script routines compiled so far
@@ -696,8 +754,10 @@ void Compiler::setupSystem() {
     s.builtin = id;
     declare(at, QLatin1String(name), s);
   }
-  registerStandardRoutines(
-      [this](const char* decl, NativeFn fn) { hostRoutine(QLatin1String(decl), std::move(fn)); });
+  registerStandardRoutines([this](const char* decl, NativeFn fn) {
+    Routine* r = hostRoutine(QLatin1String(decl), std::move(fn));
+    if (r->name.compare(QLatin1String("IntToStr"), Qt::CaseInsensitive) == 0) intToStr_ = r;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -1188,7 +1248,7 @@ Expr Compiler::binary(const Token& op, Expr a, Expr b) {
     r.type = tString_;
     r.s = S([x, y](Ctx& c) {
       QString p = (*x)(c);
-      p += (*y)(c);
+      y->appendTo(c, p);
       return p;
     });
     if (a.appendTo >= 0) {
@@ -1498,6 +1558,14 @@ Expr Compiler::makeCall(CallSite* cs, Type* result) {
   Expr e;
   e.type = result ? result : tVoid_;
   e.isCall = true;
+  if (cs->r == intToStr_ && cs->args.size() == 1 && cs->args[0].how == ArgBind::Int) {
+    // The standard IntToStr needs no frame: its digits go straight where they are wanted.
+    if (prog_->nodes.size() >= kMaxNodes) error(tok_, QStringLiteral("Program too large"));
+    auto* n = new IntToStrNode(cs->args[0].i);
+    prog_->nodes.emplace_back(n);
+    e.s = n;
+    return e;
+  }
   switch (catOf(e.type)) {
     case Cat::Ord: e.i = I([cs](Ctx& c) { return invoke(c, *cs, [](Value& v) { return v.i; }); }); break;
     case Cat::Real: e.r = R([cs](Ctx& c) { return invoke(c, *cs, [](Value& v) { return v.f; }); }); break;
@@ -1619,6 +1687,8 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
     }
     cs->args.push_back(b);
   }
+  cs->intArgs =
+      std::all_of(cs->args.begin(), cs->args.end(), [](const ArgBind& b) { return b.how == ArgBind::Int; });
   Expr e = makeCall(cs, r->result);
   e.depth = depth;
   if (depth > kMaxExprDepth) error(at, QStringLiteral("Expression too complex"));
@@ -2979,16 +3049,16 @@ StmtNode* Compiler::parseStatement() {
           return ST([cell, part, line, col](Ctx& c) {
             c.line = line;
             c.column = col;
-            QString x = (*part)(c);
-            (*cell)(c)->s.append(x);
+            part->appendTo(c, (*cell)(c)->s);
             return Flow::Normal;
           });
         }
+        // Later parts may read the variable: they must see it as it was before the statement.
         return ST([cell, parts, line, col](Ctx& c) {
           c.line = line;
           c.column = col;
           QString x;
-          for (StrNode* p : parts) x += (*p)(c);
+          for (StrNode* p : parts) p->appendTo(c, x);
           (*cell)(c)->s.append(x);
           return Flow::Normal;
         });
@@ -3104,6 +3174,7 @@ StmtNode* Compiler::parseWhile() {
     for (;;) {
       c.line = line;
       c.column = col;
+      tick(c);
       if (!(*c0)(c)) return Flow::Normal;
       if (!body) continue;
       const Flow f = (*body)(c);
@@ -3140,6 +3211,7 @@ StmtNode* Compiler::parseRepeat() {
       }
       c.line = line;
       c.column = col;
+      tick(c);
       if ((*c0)(c)) return Flow::Normal;
     }
   });
@@ -3187,6 +3259,7 @@ StmtNode* Compiler::parseFor() {
     if (down ? lo < hi : lo > hi) return Flow::Normal;
     Value* p = (*cell)(c);
     for (int64_t k = lo;; down ? --k : ++k) {
+      tick(c);
       p->i = fitInt(ik, k);
       if (body) {
         const Flow f = (*body)(c);
@@ -3423,6 +3496,7 @@ StmtNode* Compiler::parseTry() {
     try {
       return body ? (*body)(c) : Flow::Normal;
     } catch (const ScriptThrow& t) {
+      if (t.fatal) throw;
       message = t.message;
       line = t.line;
       column = t.column;
@@ -3665,6 +3739,9 @@ bool HostContext::declareRoutine(const QString& declaration, HostRoutine routine
         throw;
       } catch (const std::exception& e) {
         runtimeError(c, QString::fromUtf8(e.what()));
+      } catch (...) {
+        // Anything else would unwind through execute() and leave the caller's state behind.
+        runtimeError(c, QStringLiteral("Host routine failed"));
       }
     };
   });
@@ -3733,6 +3810,11 @@ std::unique_ptr<Program> Compiler::run(const QString& text) {
 }  // namespace
 
 void runtimeError(Ctx& c, const QString& message) { throw ScriptThrow{message, c.line, c.column, false}; }
+
+void stepLimitReached(Ctx& c) {
+  c.ticks = -1;  // every later tick, in a finally part too, stops again
+  throw ScriptThrow{QStringLiteral("Step limit reached"), c.line, c.column, true};
+}
 
 std::unique_ptr<Program> compileProgram(const QString& text, const CompileOptions& options,
                                         QList<CompilerMessage>& messages) {

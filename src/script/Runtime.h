@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -123,24 +124,18 @@ class ValueStack {
     size_t chunk, top;
   };
   Mark mark() const { return {chunk_, top_}; }
+  // Called at every routine call: the common case stays inline.
   Value* alloc(size_t n) {
-    if (chunks_.empty() || top_ + n > chunks_[chunk_].size) {
-      size_t next = chunks_.empty() ? 0 : chunk_ + 1;
-      while (next < chunks_.size() && chunks_[next].size < n) ++next;
-      if (next >= chunks_.size()) {
-        const size_t size = std::max(n, kChunk);
-        chunks_.push_back(Chunk{std::unique_ptr<Value[]>(new Value[size]), size});
-        next = chunks_.size() - 1;
-      }
-      chunk_ = next;
-      top_ = 0;
+    if (top_ + n <= size_) [[likely]] {
+      Value* p = cells_ + top_;
+      top_ += n;
+      return p;
     }
-    Value* p = chunks_[chunk_].cells.get() + top_;
-    top_ += n;
-    return p;
+    return allocInNextChunk(n);
   }
   void release(Mark m) {
-    chunk_ = m.chunk;
+    if (m.chunk != chunk_) [[unlikely]]
+      enter(m.chunk);
     top_ = m.top;
   }
 
@@ -150,8 +145,27 @@ class ValueStack {
     std::unique_ptr<Value[]> cells;
     size_t size;
   };
+  Value* allocInNextChunk(size_t n) {
+    size_t next = chunks_.empty() ? 0 : chunk_ + 1;
+    while (next < chunks_.size() && chunks_[next].size < n) ++next;
+    if (next >= chunks_.size()) {
+      const size_t size = std::max(n, kChunk);
+      chunks_.push_back(Chunk{std::unique_ptr<Value[]>(new Value[size]), size});
+      next = chunks_.size() - 1;
+    }
+    enter(next);
+    top_ = n;
+    return cells_;
+  }
+  void enter(size_t chunk) {
+    chunk_ = chunk;
+    cells_ = chunk < chunks_.size() ? chunks_[chunk].cells.get() : nullptr;
+    size_ = chunk < chunks_.size() ? chunks_[chunk].size : 0;
+  }
   std::vector<Chunk> chunks_;
   size_t chunk_ = 0, top_ = 0;
+  Value* cells_ = nullptr;  // of the current chunk
+  size_t size_ = 0;
 };
 
 struct Ctx {
@@ -166,9 +180,18 @@ struct Ctx {
   QString exceptionMessage;  // of the exception being handled
   int exceptionLine = 0, exceptionColumn = 0;
   std::vector<Frame*> display;
+  // Loop iterations and routine calls left before the script is stopped; never reached when the
+  // host sets no limit.
+  int64_t ticks = INT64_MAX;
 };
 
 [[noreturn]] void runtimeError(Ctx& c, const QString& message);
+// Stops the script for good: try/except does not catch it, so no loop can go on after it.
+[[noreturn]] void stepLimitReached(Ctx& c);
+inline void tick(Ctx& c) {
+  if (--c.ticks < 0) [[unlikely]]
+    stepLimitReached(c);
+}
 
 enum class Flow { Normal, Break, Continue, Exit };
 
@@ -183,6 +206,10 @@ struct RealNode : Node {
 };
 struct StrNode : Node {
   virtual QString operator()(Ctx& c) = 0;
+  // Appends the value to out. The whole value is computed before out changes, so out may be a
+  // variable that the expression reads; nodes that can write their text straight into out spare a
+  // temporary string.
+  virtual void appendTo(Ctx& c, QString& out) { out.append((*this)(c)); }
 };
 struct ValNode : Node {
   virtual Value operator()(Ctx& c) = 0;

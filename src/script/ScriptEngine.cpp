@@ -19,7 +19,18 @@ ScriptEngine::~ScriptEngine() = default;
 
 bool ScriptEngine::isCompiled() const { return program_ != nullptr; }
 
+namespace {
+// Marks the engine busy for the length of a compilation or run, exceptions included.
+struct BusyScope {
+  bool& busy;
+  explicit BusyScope(bool& b) : busy(b) { busy = true; }
+  ~BusyScope() { busy = false; }
+};
+}  // namespace
+
 bool ScriptEngine::compile() {
+  if (busy_) return false;
+  BusyScope scope(busy_);
   messages_.clear();
   program_.reset();
   CompileOptions o;
@@ -47,6 +58,8 @@ size_t stackLeft(const char* here) {
 }  // namespace
 
 bool ScriptEngine::execute() {
+  if (busy_) return false;
+  BusyScope scope(busy_);
   runtimeError_.clear();
   runtimeErrorLine_ = runtimeErrorColumn_ = 0;
   if (!program_) {
@@ -64,6 +77,7 @@ bool ScriptEngine::execute() {
   const size_t left = stackLeft(c.stackBase);
   const size_t margin = 256 * 1024;
   c.stackLimit = left > margin ? std::min(stackLimit_, left - margin) : stackLimit_;
+  if (stepLimit_ > 0) c.ticks = stepLimit_;
   try {
     if (p.main) (*p.main)(c);
     return true;

@@ -130,13 +130,17 @@ class ScriptEngine {
   CompileHook compileHook() const { return compileHook_; }
 
   // Compiles script(); replaces the previous compiled program. Compilation stops at the first error.
+  // While the engine is compiling or running (called from the compile hook or a host routine), it
+  // does nothing and returns false, so the code being run is never freed under it.
   bool compile();
   bool isCompiled() const;
   const QList<CompilerMessage>& messages() const { return messages_; }
 
   // Runs the last compiled program from the start, with fresh global variables. False when nothing
-  // is compiled or when the script ends with a run-time error.
+  // is compiled or when the script ends with a run-time error; false without effect while the
+  // engine is already compiling or running.
   bool execute();
+  bool isBusy() const { return busy_; }
   // After a failed execute(): "[Runtime error] (line:column): text".
   QString runtimeErrorMessage() const;
   QString runtimeErrorText() const { return runtimeError_; }
@@ -150,6 +154,9 @@ class ScriptEngine {
   // The largest number of bytes of the native stack that nested script calls may use before the
   // script stops with "Stack overflow". Clamped to what the calling thread's stack allows.
   void setStackLimit(std::size_t bytes) { stackLimit_ = bytes; }
+  // The largest number of loop iterations and routine calls one run may make before it stops with
+  // "Step limit reached", an error that try/except does not catch; 0 (the default) for no limit.
+  void setStepLimit(qint64 steps) { stepLimit_ = steps; }
 
  private:
   QString script_;
@@ -163,6 +170,8 @@ class ScriptEngine {
   int runtimeErrorLine_ = 0;
   int runtimeErrorColumn_ = 0;
   std::size_t stackLimit_ = 4u * 1024 * 1024;
+  qint64 stepLimit_ = 0;
+  bool busy_ = false;
 };
 
 }  // namespace vistrel::script
