@@ -84,7 +84,7 @@ TEST(TdmDv, VideoDisconnectKeepsTheCamcorderForItsSoundAndStopCaptureRestoresFul
 }
 
 TEST(TdmCaptureCard, CrossbarObjectInputsMenuAndDriverDialogs) {
-  VirtualDeviceSet devices("tvcard Carte TV\n");
+  VirtualDeviceSet devices("tvcard Carte TV; sound\n");
   Tdm dm;
   auto renderer = NullRenderer::create();
   dm.SetVideoRenderer(renderer);
@@ -97,6 +97,7 @@ TEST(TdmCaptureCard, CrossbarObjectInputsMenuAndDriverDialogs) {
   TVideoCaptureDevice card(dm.Engine(), monikers[0], friendly(monikers[0]), 1);
   ASSERT_TRUE(card.Ready);
   TVideoSource source(&card, 1);
+  TAudioSource sound(&card, 1);
   DisconnectAtEnd guard{dm};
 
   ASSERT_TRUE(dm.Connect(source));
@@ -137,8 +138,26 @@ TEST(TdmCaptureCard, CrossbarObjectInputsMenuAndDriverDialogs) {
   dm.UpdateVideoInputFromCrossbar();
   EXPECT_EQ(dm.VideoInputSelect(), 2);
 
+  // The card's sound: its audio menu offers the same driver dialogs, and reconnects the audio.
+  ASSERT_TRUE(sound.Valid());
+  ASSERT_TRUE(dm.Connect(sound));
+  SettingsMenu audioMenu;
+  dm.FillAudioSettings(audioMenu);
+  QStringList audioCaptions;
+  for (const auto& e : audioMenu) audioCaptions << e.caption;
+  EXPECT_EQ(audioCaptions, (QStringList{kMenuFormatVideo, kMenuDisplayVideo, kMenuSourceVideo}));
+  VirtualTvCard::setDialogRunner([](QDialog&) { return int(QDialog::Rejected); });
+  reconnects = 0;
+  audioMenu[2].action();
+  VirtualTvCard::setDialogRunner(nullptr);
+  EXPECT_EQ(reconnects, 100);
+
+  // Its video going away keeps the card in the graph for the sound.
+  auto filter = card.SourceFilter->filter();
   ASSERT_TRUE(dm.Disconnect(source, true));
-  EXPECT_EQ(dm.FirstCrossbar, nullptr);
+  EXPECT_TRUE(dm.Graph()->contains(filter));
+  ASSERT_TRUE(dm.Disconnect(sound, true));
+  EXPECT_FALSE(dm.Graph()->contains(filter));
   dm.Engine().crossbars = nullptr;
 }
 
