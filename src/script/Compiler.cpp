@@ -71,11 +71,14 @@ inline int64_t wrapAdd(int64_t a, int64_t b) { return int64_t(uint64_t(a) + uint
 inline int64_t wrapSub(int64_t a, int64_t b) { return int64_t(uint64_t(a) - uint64_t(b)); }
 inline int64_t wrapMul(int64_t a, int64_t b) { return int64_t(uint64_t(a) * uint64_t(b)); }
 
-void checkStack(Ctx& c) {
+[[noreturn]] void stackOverflow(Ctx& c) { runtimeError(c, QStringLiteral("Stack overflow")); }
+
+// At every call: kept inline, the error path out of line.
+inline void checkStack(Ctx& c) {
   tick(c);
   char here;
-  if (c.stackBase && size_t(c.stackBase - &here) > c.stackLimit)
-    runtimeError(c, QStringLiteral("Stack overflow"));
+  if (c.stackBase && size_t(c.stackBase - &here) > c.stackLimit) [[unlikely]]
+    stackOverflow(c);
 }
 
 std::bitset<256> bitsOf(const Value& v) { return v.a ? v.a->bits : std::bitset<256>(); }
@@ -284,8 +287,9 @@ auto invoke(Ctx& c, const CallSite& cs, G get) {
     }
     c.frame = &f;
     if (r->body) (*r->body)(c);
+    if (r->result) return get(cells[np]);
     thread_local Value none;
-    return get(r->result ? cells[np] : none);
+    return get(none);
   }
   SlotCleanup guard{c, cells, n, m, c.frame, c.line, c.column};
   bindArgs(c, cs, cells);
