@@ -166,6 +166,11 @@ bool TRecorder::configureAudioFormat(int side) {
   return config && SUCCEEDED(config->SetFormat(mt));
 }
 
+// A multiplexer may refuse to change the type of a connected input, which would leave the sound
+// at the source's rate: the converter's output gets its format as soon as its input is connected,
+// before it connects, and the later ConfigureAudioFormat(1) of the chains finds it in place.
+void TRecorder::configureBeforeOutput() { ConfigureAudioFormat(0); }
+
 // ---- Chains ------------------------------------------------------------------------------------
 
 #define VISTREL_GUARDED(call) \
@@ -230,6 +235,7 @@ bool TRecorder::recordDVType2(const QString& file) {
   if (dm_.CurrentAudioSource()) {
     put(dm_, dm_.acmcap);
     link(pinOf(dm_.AudioTee(), 2), pinOf(dm_.acmcap, 0));
+    configureBeforeOutput();
     link(pinOf(dm_.acmcap, 1), lastPin(mux));
     ConfigureAudioFormat(1);
   }
@@ -247,6 +253,7 @@ bool TRecorder::recordAvi(const QString& file) {
   if (dm_.CurrentAudioSource()) {
     put(dm_, dm_.acmcap);
     link(pinOf(dm_.AudioTee(), 2), pinOf(dm_.acmcap, 0));
+    configureBeforeOutput();
     dm_.AddFilter(dm_.AudioCapTamponer, kAudioCapTamponer);
     link(pinOf(dm_.acmcap, 1), pinOf(dm_.AudioCapTamponer, 0));
     link(pinOf(dm_.AudioCapTamponer, 1), lastPin(mux));
@@ -289,6 +296,7 @@ bool TRecorder::recordDVRecompressed(const QString& file) {
     dm_.AddFilter(dm_.AudioCapTamponer, kAudioCapTamponer);
     link(pinOf(dm_.infdecaudio, 2), pinOf(dm_.AudioCapTamponer, 0));
     link(pinOf(dm_.AudioCapTamponer, 1), pinOf(dm_.acmcap, 0));
+    configureBeforeOutput();
     link(pinOf(dm_.acmcap, 1), pinOf(dm_.DVmux, 1));
   }
   // The DV muxer lists its inputs first and its output last.
@@ -411,6 +419,7 @@ bool TRecorder::recordDivX(const QString& file) {
     put(dm_, dm_.acmcap);
     const bool mp3 = flag("Want Mp3") && dm_.mp3.bindClassId(CLSID_LameMp3Encoder) == S_OK;
     link(pinOf(dm_.infdecaudio, 2), pinOf(dm_.acmcap, 0));
+    configureBeforeOutput();
     if (mp3) {
       put(dm_, dm_.mp3);
       link(pinOf(dm_.acmcap, 1), pinOf(dm_.mp3, 0));
@@ -477,6 +486,7 @@ bool TRecorder::recordStream(const QString& file) {
   if (audio) {
     put(dm_, dm_.acmcap);
     link(pinOf(dm_.infdecaudio, 2), pinOf(dm_.acmcap, 0));
+    configureBeforeOutput();
     dm_.AddFilter(dm_.AudioCapTamponer, kAudioCapTamponer);
     link(pinOf(dm_.acmcap, 1), pinOf(dm_.AudioCapTamponer, 0));
     dm_.audioenc.setGraph(nullptr);

@@ -77,6 +77,7 @@ class TRecorder {
   bool recordMp3(const QString& file);
   bool recordStream(const QString& file);
   bool configureAudioFormat(int side);
+  void configureBeforeOutput();
 
   Tdm& dm_;
   settings::TparameterList& parameters_;

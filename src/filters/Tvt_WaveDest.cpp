@@ -39,7 +39,13 @@ HRESULT Tvt_WaveDest::DecideBufferSize(MemAllocator& allocator, ALLOCATOR_PROPER
   ALLOCATOR_PROPERTIES want = request;
   want.cBuffers = 1;
   want.cbAlign = 1;
-  want.cbBuffer = std::max(input.cbBuffer, 1);
+  // A pass-through filter upstream (a time-stamper) hands on its source's larger samples over a
+  // token pool: one second of sound is room for any block.
+  int32_t second = 0;
+  if (BaseInputPin* pin = inputPin(); pin && pin->isConnected())
+    if (const auto wf = pin->currentMediaType().waveFormat())
+      second = static_cast<int32_t>(wf->nAvgBytesPerSec);
+  want.cbBuffer = std::max({input.cbBuffer, second, 1});
   ALLOCATOR_PROPERTIES actual;
   HRESULT hr = allocator.SetProperties(want, actual);
   if (FAILED(hr)) return hr;

@@ -119,7 +119,9 @@ TEST_F(RecordingTest, ThreeCutsGiveFourFilesWithConsecutiveCounters) {
     const QString path = form->sessionFiles().Item(i).Path;
     const auto m = counter.match(path);
     ASSERT_TRUE(m.hasMatch()) << path.toStdString();
-    if (previous >= 0) EXPECT_EQ(m.captured(1).toInt(), previous + 1);
+    if (previous >= 0) {
+      EXPECT_EQ(m.captured(1).toInt(), previous + 1);
+    }
     previous = m.captured(1).toInt();
     // Every file is complete on its own: the cut retargets the writer, nothing is overwritten.
     const auto probed = vistrel::testing::probeMedia(path);
