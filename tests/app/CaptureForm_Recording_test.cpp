@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "actions/SuperAction.h"
 #include "app/CaptureForm.h"
 #include "app/RecordingState.h"
 #include "app/SessionFiles.h"
@@ -72,6 +73,9 @@ class RecordingTest : public ::testing::Test {
     emit box->activated(index);
     ASSERT_EQ(form->params().Enum(QStringLiteral("Capture Format")).Value,
               vistrel::settings::StrToFormatCapture(QString::fromUtf8(name)));
+    // The preview state: the capture toggle is enabled for a connected sound source too.
+    form->setinterfacepreview();
+    ASSERT_TRUE(form->action(QStringLiteral("saCapturerBascule"))->isEnabled());
   }
   ScriptedMessageBoxes& scripted() { return *static_cast<ScriptedMessageBoxes*>(answers); }
 
