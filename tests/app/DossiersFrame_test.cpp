@@ -10,6 +10,7 @@
 #include "platform/Environment.h"
 #include "platform/ui/MessageBoxes.h"
 #include "settings/Parameters.h"
+#include "settings/SavePreferences.h"
 #include "support/TempRoot.h"
 
 using namespace vistrel::app;
@@ -64,8 +65,9 @@ TEST_F(DossiersFrameTest, ChangingAPartRecomposesTheSameNumber) {
   EXPECT_EQ(videoLabel(), QStringLiteral("Clip_0.avi"));
   emit f->VideoRacineEdit->editingFinished();  // leaving the field twice keeps the number
   EXPECT_EQ(videoLabel(), QStringLiteral("Clip_0.avi"));
-  EXPECT_EQ(form->NomVideo().section('/', -1), QStringLiteral("Clip_0.avi"));
-  EXPECT_EQ(form->NomVideo().section('/', -1), QStringLiteral("Clip_1.avi"));  // a new name advances
+  // Clip_0 is the pending name; each new one takes the next number.
+  EXPECT_EQ(form->NomVideo().section('/', -1), QStringLiteral("Clip_1.avi"));
+  EXPECT_EQ(form->NomVideo().section('/', -1), QStringLiteral("Clip_2.avi"));
 
   f->ImageRacineEdit->setText(QStringLiteral("Pic"));
   emit f->ImageRacineEdit->editingFinished();
@@ -91,7 +93,10 @@ TEST_F(DossiersFrameTest, TheSettingsKeepTheFieldsAtSave) {
   f->VideoRacineEdit->setText(QStringLiteral("Mariage"));
   f->cbImageDate->setChecked(true);
   f->feKronel->setText(QStringLiteral("/opt/kronel/kronel"));
+  const auto mode = vistrel::settings::currentStoreMode();
+  vistrel::settings::setCurrentStoreMode(vistrel::settings::spPortable);  // "none" saves nothing
   form->SauverPrefs();
+  vistrel::settings::setCurrentStoreMode(mode);
   auto& p = form->params();
   EXPECT_EQ(p.String(QStringLiteral("Video Racine")).Value, QStringLiteral("Mariage"));
   EXPECT_EQ(p.Boolean(QStringLiteral("Image date")).Value, 1);

@@ -17,6 +17,7 @@
 #include "platform/ui/VideoWidget.h"
 #include "settings/CaptureFormats.h"
 #include "settings/Parameters.h"
+#include "settings/SavePreferences.h"
 #include "sources/Sources.h"
 #include "support/TempRoot.h"
 
@@ -164,8 +165,11 @@ TEST_F(SourcesFrameTest, TheExclusionListKeepsDevicesOutAndSurvivesDamage) {
   // Checking it again brings it back at once.
   list->item(0)->setCheckState(Qt::Checked);
   EXPECT_EQ(items(f->cboxvideo), (QStringList{"Camera B", "Camera A", kAucunFluxVideo}));
-  list->item(2)->setCheckState(Qt::Unchecked);  // leave Camera B out
+  list->item(1)->setCheckState(Qt::Unchecked);  // leave Camera B out
+  const auto mode = s::currentStoreMode();
+  s::setCurrentStoreMode(s::spPortable);  // "none" saves nothing
   form->SauverPrefs();
+  s::setCurrentStoreMode(mode);
   EXPECT_EQ(form->params().String(QStringLiteral("Sources Exclues")).Value, QStringLiteral("Camera B\r\n"));
 }
 
@@ -305,7 +309,7 @@ TEST_F(SourcesFrameTest, CommandsChooseSourcesAndFormats) {
   EXPECT_EQ(vistrel::actions::ActionArgs, QStringList{QStringLiteral("Micro")});
 }
 
-TEST_F(SourcesFrameTest, TheSettingsMenuSaysWhenThereIsNothing) {
+TEST_F(SourcesFrameTest, TheSettingsMenusAreNeverEmpty) {
   devices(kTwoCamerasAndAMicrophone);
   start();
   form->AudioSettingsMenuPopup();
