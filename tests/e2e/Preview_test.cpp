@@ -66,11 +66,18 @@ class PreviewTest : public ::testing::Test {
 };
 
 TEST_F(PreviewTest, AMovingPictureAtTheAspectChosen) {
-  dm->FormatIndex = 5;  // 720 x 576 RGB at 25 frames a second
   form->show();
   form->params().Enum(QStringLiteral("Aspect ratio")).Value = 2;  // 16:9
   ASSERT_TRUE(waitFor([&] { return form->deferredStartDone(); }));
   ASSERT_NE(form->currentVideo(), nullptr);
+  // The camera's 720 x 576 format, chosen as the remembered format index would, then reconnected.
+  const auto& formats = dm->CaptureFormats();
+  for (size_t i = 0; i < formats.size(); ++i)
+    if (formats[i].videoInfo() && formats[i].videoInfo()->bmiHeader.biWidth == 720 &&
+        formats[i].videoInfo()->bmiHeader.biHeight == 576)
+      dm->FormatIndex = static_cast<int>(i) + 1;
+  ASSERT_GT(dm->FormatIndex, 0);
+  form->ActualiserVideoBtnClick();
   EXPECT_EQ(dm->Engine().VideoInfo.VideoWidth, 720);
   EXPECT_EQ(dm->Engine().VideoInfo.VideoHeight, 576);
   form->runAction(QStringLiteral("taLock"));  // a free preview keeps the aspect asked for
