@@ -348,5 +348,38 @@ TEST(RecordChains, DvType1ThroughTheDevice) {
   EXPECT_GT(v->packets, 10);
 }
 
+TEST(RecordChains, NativeMpegStreamAndItsCut) {
+  Rig rig("mpegcard Carte MPEG\nmicrophone Micro test\n");
+  ASSERT_TRUE(rig.connectVideo());
+  if (!rig.dm.VideoTee()) GTEST_SKIP() << "the MPEG card gives no raw tee";
+  ASSERT_TRUE(rig.connectAudio(QStringLiteral("Micro test")));
+  const QString first = rig.file("flux1.mpg"), second = rig.file("flux2.mpg");
+  rig.dm.Stop();
+  TRecorder recorder(rig.dm, rig.params);
+  ASSERT_TRUE(recorder.RecordStream(first));
+  rig.dm.Run();
+  Rig::wait(1500);
+  rig.dm.Stop();
+  const qint64 firstSize = QFileInfo(first).size();
+  // The cut: the engine's stream writer gets the next name, and the finished file stays as it is.
+  auto sink = interfaceOf<IFileSinkFilter>(rig.dm.writer.filter());
+  ASSERT_TRUE(sink);
+  ASSERT_EQ(sink->SetFileName(second, nullptr), S_OK);
+  rig.dm.Run();
+  Rig::wait(1500);
+  rig.dm.Stop();
+  rig.dm.StopCapture();
+  EXPECT_EQ(QFileInfo(first).size(), firstSize);
+  for (const QString& path : {first, second}) {
+    const ProbedFile p = probeMedia(path);
+    ASSERT_TRUE(p.opened) << path.toStdString();
+    const ProbedStream* v = streamOf(p, AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(v, nullptr) << path.toStdString();
+    EXPECT_EQ(v->codec, AV_CODEC_ID_MPEG2VIDEO);
+    EXPECT_GT(v->packets, 5);
+    EXPECT_NE(streamOf(p, AVMEDIA_TYPE_AUDIO), nullptr) << path.toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace vistrel::engine
