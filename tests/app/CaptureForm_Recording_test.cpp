@@ -51,14 +51,15 @@ class RecordingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     answers = vistrel::platform::ui::setMessageBoxService(std::make_unique<ScriptedMessageBoxes>());
-    root.write(QStringLiteral("devices.txt"), "camera Camera A\nmicrophone Micro\n");
+    root.write(QStringLiteral("devices.txt"), deviceLines());
     qputenv("VISTREL_DEVICES", root.file(QStringLiteral("devices.txt")).toLocal8Bit());
     VirtualDevices::instance().rescan();
     form = std::make_unique<TCaptureForm>();
     form->show();
     ASSERT_TRUE(waitFor([&] { return form->deferredStartDone(); }));
-    ASSERT_NE(form->currentAudio(), nullptr);
+    ASSERT_TRUE(form->currentAudio() || form->currentVideo());
   }
+  virtual QByteArray deviceLines() const { return "camera Camera A\nmicrophone Micro\n"; }
   void TearDown() override {
     form.reset();
     qputenv("VISTREL_DEVICES", "none");
@@ -162,6 +163,37 @@ TEST_F(RecordingTest, OverwriteQuestionNoRefusesAndAllSwitchesTheConfirmationOff
   // The old file went to the trash.
   EXPECT_TRUE(
       QFileInfo::exists(vistrel::platform::shell::trashFolder() + "/files/" + QFileInfo(name).fileName()));
+}
+
+// A DV camcorder whose tape has a recording break: its scenes go to a scene file beside the video.
+class DvRecordingTest : public RecordingTest {
+ protected:
+  QByteArray deviceLines() const override { return "dvcam Camescope ; vcr ; break=25+3600\n"; }
+};
+
+TEST_F(DvRecordingTest, ScnOnWritesTheScenesOfTheTape) {
+  form->params().Boolean(QStringLiteral("scn")).Value = 1;
+  chooseFormat("dv type 2 natif");
+  const QString name = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  EXPECT_TRUE(form->sceneFile().IsOpen());
+  pump(2500);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_FALSE(form->sceneFile().IsOpen());
+  const QString scn = SceneFileName(name);
+  QFile f(scn);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << scn.toStdString();
+  const QByteArray d = f.readAll();
+  const QByteArray path = scn.toUtf8();
+  ASSERT_GT(d.size(), 65 + path.size());
+  EXPECT_EQ(d.mid(14, 10), "SourceTape");
+  EXPECT_EQ(d.mid(25, path.size()), path);
+  // The break and the stop: at least two scenes, each record after the first 35 bytes.
+  const int count = uint8_t(d.at(33 + path.size())) | (uint8_t(d.at(34 + path.size())) << 8);
+  EXPECT_GE(count, 2);
+  const int firstRecord = 4 + 7 + path.size() + 8 + 4;
+  EXPECT_EQ(d.size(), 65 + path.size() + firstRecord + (count - 1) * 35);
 }
 
 }  // namespace
