@@ -20,6 +20,7 @@
 #include "platform/ui/MessageBoxes.h"
 #include "settings/CaptureFormats.h"
 #include "settings/Parameters.h"
+#include "sources/Sources.h"
 #include "support/MediaProbe.h"
 #include "support/TempRoot.h"
 
@@ -194,6 +195,32 @@ TEST_F(DvRecordingTest, ScnOnWritesTheScenesOfTheTape) {
   EXPECT_GE(count, 2);
   const int firstRecord = 4 + 7 + path.size() + 8 + 4;
   EXPECT_EQ(d.size(), 65 + path.size() + firstRecord + (count - 1) * 35);
+}
+
+class TwoCamerasRecordingTest : public RecordingTest {
+ protected:
+  QByteArray deviceLines() const override { return "camera Camera A\ncamera Camera B\nmicrophone Micro\n"; }
+};
+
+TEST_F(TwoCamerasRecordingTest, UnpluggingTheCameraStopsTheRecordingAndConnectsTheOther) {
+  ASSERT_EQ(form->currentVideo()->SourceName, "Camera A");
+  chooseFormat("dv type 2 (recomp)");
+  const QString name = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  pump(1500);
+  root.write(QStringLiteral("devices.txt"), "camera Camera B\nmicrophone Micro\n");
+  VirtualDevices::instance().rescan();
+  ASSERT_TRUE(waitFor([&] { return form->etat() == etatPreview; }));
+  ASSERT_TRUE(
+      waitFor([&] { return form->currentVideo() && form->currentVideo()->SourceName == "Camera B"; }));
+  ASSERT_EQ(form->sessionFiles().Count(), 1);
+  EXPECT_EQ(form->sessionFiles().Item(0).Path, name);
+  const auto probed = vistrel::testing::probeMedia(name);
+  ASSERT_TRUE(probed.opened);
+  bool video = false;
+  for (const auto& st : probed.streams) video = video || (st.type == AVMEDIA_TYPE_VIDEO && st.packets > 5);
+  EXPECT_TRUE(video);
 }
 
 }  // namespace
