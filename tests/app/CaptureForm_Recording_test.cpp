@@ -166,6 +166,26 @@ TEST_F(RecordingTest, OverwriteQuestionNoRefusesAndAllSwitchesTheConfirmationOff
       QFileInfo::exists(vistrel::platform::shell::trashFolder() + "/files/" + QFileInfo(name).fileName()));
 }
 
+TEST_F(RecordingTest, TheCaptureFreezeLeavesThePausedStretchOut) {
+  chooseFormat("Wav");
+  const QString name = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  pump(1000);
+  form->setFreezeCapture(true);
+  EXPECT_EQ(form->params().Boolean(QStringLiteral("Freeze Capture")).Value, 1);
+  pump(2000);
+  form->setFreezeCapture(false);
+  pump(1000);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->sessionFiles().Count(), 1);
+  const auto probed = vistrel::testing::probeMedia(name);
+  ASSERT_TRUE(probed.opened);
+  // About two seconds recorded out of four: the file holds no sound of the pause.
+  EXPECT_GT(probed.durationSeconds, 1.3);
+  EXPECT_LT(probed.durationSeconds, 3.0);
+}
+
 // A DV camcorder whose tape has a recording break: its scenes go to a scene file beside the video.
 class DvRecordingTest : public RecordingTest {
  protected:
