@@ -328,3 +328,17 @@ TEST_F(SourcesFrameTest, NoDeviceAtAllShowsTheNoVideoPicture) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SourcesFrameTest, AnUnusableDeckIsNotListedAndTheNextCameraIsConnected) {
+  root.write(QStringLiteral("not-dv.bin"), QByteArray(5000, 'x'));
+  devices("dvcam Bad Deck; file=" + root.file(QStringLiteral("not-dv.bin")).toUtf8() +
+          "\ncamera Camera B\nmicrophone Micro\n");
+  start();
+  EXPECT_FALSE(items(f->cboxvideo).contains(QStringLiteral("Bad Deck")));
+  EXPECT_EQ(videoName(), QStringLiteral("Camera B"));
+  EXPECT_TRUE(form->failedSources().isEmpty());  // refused when listed, so never tried
+}
+
+}  // namespace
