@@ -24,6 +24,8 @@ function(vistrel_test_folder dir label)
   string(REPLACE "/" "_" name "${rel}")
   add_executable(test_${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/test_main.cpp)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Fixtures are found from the test's own source folder, whatever the build folder.
+  target_compile_definitions(test_${name} PRIVATE VISTREL_TEST_SOURCE_DIR="${dir}")
   target_link_libraries(test_${name} PRIVATE vistrel_test_support ${ARGN} GTest::gtest GTest::gmock Qt6::Test)
   if(label STREQUAL "e2e")
     # End-to-end tests start the real program.

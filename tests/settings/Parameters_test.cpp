@@ -53,9 +53,7 @@ class ParameterListTest : public ::testing::Test {
 
   // The hand-written fixture with the root folder filled in, encoded byte by byte.
   QByteArray fixtureBytes(const char* name) const {
-    QFile f(QFileInfo(QString::fromUtf8(__FILE__))
-                .dir()
-                .filePath(QStringLiteral("fixtures/") + QLatin1String(name)));
+    QFile f(QStringLiteral(VISTREL_TEST_SOURCE_DIR "/fixtures/") + QLatin1String(name));
     EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
     QString text = QString::fromUtf8(f.readAll());
     text.replace(QStringLiteral("@ROOT@"), root_.path());
