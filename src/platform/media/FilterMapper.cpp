@@ -1,5 +1,7 @@
 #include "platform/media/FilterMapper.h"
 
+#include <cstdio>
+
 #include <algorithm>
 
 #include "platform/media/FilterMoniker.h"
@@ -20,11 +22,21 @@ HRESULT FilterMapper::RegisterFilter(FilterRegistration registration) {
   std::lock_guard g(lock_);
   auto it = std::find_if(filters_.begin(), filters_.end(),
                          [&](const auto& f) { return f.clsid == registration.clsid; });
-  if (it != filters_.end())
+  if (it != filters_.end()) {
+    if (it->name != registration.name) {
+      clashes_.push_back(registration.name + QStringLiteral(" replaced ") + it->name);
+      std::fprintf(stderr, "vistrel: warning: the filter \"%s\" takes the class id of \"%s\"\n",
+                   qPrintable(registration.name), qPrintable(it->name));
+    }
     *it = std::move(registration);
-  else
+  } else
     filters_.push_back(std::move(registration));
   return S_OK;
+}
+
+std::vector<QString> FilterMapper::clashes() const {
+  std::lock_guard g(lock_);
+  return clashes_;
 }
 
 HRESULT FilterMapper::UnregisterFilter(const GUID& clsid) {

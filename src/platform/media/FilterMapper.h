@@ -42,8 +42,11 @@ class FilterMapper : public virtual Unknown {
  public:
   static std::shared_ptr<FilterMapper> instance();
 
-  // Registers or replaces (same class id) a filter.
+  // Registers or replaces (same class id) a filter. A filter of another name taking a class id
+  // that is already registered is a clash between two filters, kept in clashes().
   HRESULT RegisterFilter(FilterRegistration registration);
+  // "<new name> replaced <old name>" for every such clash so far.
+  std::vector<QString> clashes() const;
   HRESULT UnregisterFilter(const GUID& clsid);
   // A new instance of a registered filter; REGDB_E_CLASSNOTREG when unknown.
   HRESULT CreateInstance(const GUID& clsid, std::shared_ptr<IBaseFilter>& filter);
@@ -65,6 +68,7 @@ class FilterMapper : public virtual Unknown {
   FilterMapper() = default;
   mutable std::mutex lock_;
   std::vector<FilterRegistration> filters_;
+  std::vector<QString> clashes_;
 };
 
 // Registers the system filters of src/platform/media/filters in the mapper (idempotent).

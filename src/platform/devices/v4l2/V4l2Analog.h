@@ -18,7 +18,7 @@
 
 namespace vistrel::platform::devices::v4l2 {
 
-constexpr media::GUID CLSID_V4l2Crossbar = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0102}");
+constexpr media::GUID CLSID_V4l2Crossbar = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0402}");
 
 // True for a card whose inputs make a crossbar: several inputs, or a tuner.
 bool hasAnalogInputs(const V4l2DeviceInfo& info);

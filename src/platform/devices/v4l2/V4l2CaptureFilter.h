@@ -36,7 +36,7 @@ class StreamingThread;
 
 namespace vistrel::platform::devices::v4l2 {
 
-constexpr media::GUID CLSID_V4l2VideoCapture = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0101}");
+constexpr media::GUID CLSID_V4l2VideoCapture = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0401}");
 
 // The identity of a device across enumerations and replugging: its bus position and card name
 // (the node path when the driver gives no bus information).

@@ -8,11 +8,9 @@
 
 #include "platform/devices/v4l2/V4l2Probe.h"
 #include "platform/media/MediaType.h"
+#include "platform/media/MpegGuids.h"
 
 namespace vistrel::platform::devices::v4l2 {
-
-// Program stream of a hardware MPEG encoder (its only output is a byte stream).
-constexpr media::GUID MEDIASUBTYPE_MPEG2_PROGRAM = media::makeGuid("{E06D8022-DB46-11CF-B4D1-00805F6CBBEA}");
 
 // One stream configuration entry: the media type and the driver format it is made of.
 struct V4l2MediaFormat {

@@ -20,10 +20,10 @@ class QSlider;
 
 namespace vistrel::platform::devices::v4l2 {
 
-constexpr media::GUID PAGE_V4l2VideoProcAmp = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0201}");
-constexpr media::GUID PAGE_V4l2CameraControl = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0202}");
-constexpr media::GUID PAGE_V4l2StreamFormat = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0203}");
-constexpr media::GUID PAGE_V4l2TvAudio = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0204}");
+constexpr media::GUID PAGE_V4l2VideoProcAmp = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0411}");
+constexpr media::GUID PAGE_V4l2CameraControl = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0412}");
+constexpr media::GUID PAGE_V4l2StreamFormat = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0413}");
+constexpr media::GUID PAGE_V4l2TvAudio = media::makeGuid("{5A3C2E10-7B41-4C8E-9E0A-56A1C0DE0414}");
 
 // The three calls IAMVideoProcAmp and IAMCameraControl share.
 struct ControlAccess {
