@@ -25,11 +25,11 @@
 #include "actions/ActionList.h"
 
 #include "app/Plaque.h"
-#include "app/SceneFile.h"  // recording control
+#include "app/SceneFile.h"     // recording control
 #include "app/SessionFiles.h"  // recording control
 #include "app/StatusPanels.h"
-#include "platform/ui/PostedMessages.h"
 #include "platform/media/IAMDroppedFrames.h"  // recording control
+#include "platform/ui/PostedMessages.h"
 #include "settings/SavePreferences.h"
 
 namespace vistrel::actions {
