@@ -72,22 +72,7 @@ void TAudioCaptureDevice::SetVideoGraph(int32_t) {
 std::shared_ptr<IPin> TAudioCaptureDevice::SetAudioGraph(int32_t stream) {
   if (stream < 1 || stream > AudioStreams) return nullptr;
   try {
-    TdmAudio& dm = *dm_;
-    CaptureGraphBuilder2& b = *engine_.builder;
-    std::shared_ptr<IPin> pin;
-    if (FAILED(b.FindPin(dm.aud_source->filter(), PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, false, stream - 1,
-                         pin)) ||
-        !pin)
-      return nullptr;
-    AddComponent(engine_, *dm.aud_nativeaudioinfinite);
-    engine_.AudioTee = dm.aud_nativeaudioinfinite;
-    std::shared_ptr<IBaseFilter> tee = dm.aud_nativeaudioinfinite->filter();
-    std::shared_ptr<IPin> teeIn;
-    b.FindPin(tee, PINDIR_INPUT, nullptr, nullptr, true, 0, teeIn);
-    if (teeIn) pin->Connect(teeIn, nullptr);
-    std::shared_ptr<IPin> out;
-    b.FindPin(tee, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, true, 0, out);
-    return out;
+    return ConnectAudioThroughTee(engine_, dm_->aud_source->filter(), dm_->aud_nativeaudioinfinite, stream);
   } catch (...) {
     return nullptr;
   }

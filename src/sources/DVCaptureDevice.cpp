@@ -131,26 +131,10 @@ void TDVCaptureDevice::SetVideoGraph(int32_t stream) {
 std::shared_ptr<IPin> TDVCaptureDevice::SetAudioGraph(int32_t stream) {
   if (stream < 1) return nullptr;
   try {
-    TdmDV& dm = *dm_;
-    CaptureGraphBuilder2& b = *engine_.builder;
-    std::shared_ptr<IPin> pin;
-    if (FAILED(b.FindPin(dm.dv_splitter->filter(), PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, false,
-                         stream - 1, pin)) ||
-        !pin)
-      return nullptr;
-    AddComponent(engine_, *dm.dv_nativeaudioinfinite);
-    engine_.AudioTee = dm.dv_nativeaudioinfinite;
-    std::shared_ptr<IBaseFilter> tee = dm.dv_nativeaudioinfinite->filter();
-    std::shared_ptr<IPin> teeIn;
-    if (SUCCEEDED(b.FindPin(tee, PINDIR_INPUT, nullptr, nullptr, true, 0, teeIn)) && teeIn &&
-        SUCCEEDED(pin->Connect(teeIn, nullptr))) {
-      std::shared_ptr<IPin> out;
-      b.FindPin(tee, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, true, 0, out);
-      return out;
-    }
+    return ConnectAudioThroughTee(engine_, dm_->dv_splitter->filter(), dm_->dv_nativeaudioinfinite, stream);
   } catch (...) {
+    return nullptr;
   }
-  return nullptr;
 }
 
 void TDVCaptureDevice::KillVideoGraph() {

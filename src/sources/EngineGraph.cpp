@@ -41,6 +41,23 @@ std::shared_ptr<IPin> PinOf(const std::shared_ptr<IBaseFilter>& filter, int inde
   return pin;
 }
 
+std::shared_ptr<IPin> ConnectAudioThroughTee(EngineGraph& engine, const std::shared_ptr<IBaseFilter>& source,
+                                             const std::shared_ptr<FilterComponent>& tee, int32_t stream) {
+  CaptureGraphBuilder2& b = *engine.builder;
+  std::shared_ptr<IPin> pin;
+  if (FAILED(b.FindPin(source, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, false, stream - 1, pin)) || !pin)
+    return nullptr;
+  AddComponent(engine, *tee);
+  engine.AudioTee = tee;
+  std::shared_ptr<IPin> teeIn;
+  if (FAILED(b.FindPin(tee->filter(), PINDIR_INPUT, nullptr, nullptr, true, 0, teeIn)) || !teeIn ||
+      FAILED(pin->Connect(teeIn, nullptr)))
+    return nullptr;
+  std::shared_ptr<IPin> out;
+  b.FindPin(tee->filter(), PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, true, 0, out);
+  return out;
+}
+
 namespace {
 
 bool removeUpstream(EngineGraph& engine, const std::shared_ptr<IPin>& pin,

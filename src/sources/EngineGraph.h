@@ -105,6 +105,12 @@ bool AddNamedFilter(EngineGraph& engine, const std::shared_ptr<platform::media::
 // Removes a filter instance from the engine graph when it is in it.
 void RemoveNamedFilter(EngineGraph& engine, const std::shared_ptr<platform::media::IBaseFilter>& filter);
 
+// A device's audio branch: audio output `stream` (1-based) of `source` into the device's audio
+// tee, which becomes the engine's `AudioTee`. The tee's free audio output, or null on failure.
+std::shared_ptr<platform::media::IPin> ConnectAudioThroughTee(
+    EngineGraph& engine, const std::shared_ptr<platform::media::IBaseFilter>& source,
+    const std::shared_ptr<platform::media::FilterComponent>& tee, int32_t stream);
+
 // Graph surgery shared with the engine: removes the filter owning `pin` and, depth first, every
 // filter upstream of it, stopping at (and keeping) `stopFilter`. False on an exception.
 bool RemoveUpstream(EngineGraph& engine, const std::shared_ptr<platform::media::IPin>& pin,

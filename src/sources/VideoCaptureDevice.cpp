@@ -171,22 +171,7 @@ void TVideoCaptureDevice::SetVideoGraph(int32_t stream) {
 std::shared_ptr<IPin> TVideoCaptureDevice::SetAudioGraph(int32_t stream) {
   if (stream < 1 || stream > AudioStreams) return nullptr;
   try {
-    TdmVideo& dm = *dm_;
-    CaptureGraphBuilder2& b = *engine_.builder;
-    std::shared_ptr<IPin> pin;
-    if (FAILED(b.FindPin(dm.vid_source->filter(), PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, false, stream - 1,
-                         pin)) ||
-        !pin)
-      return nullptr;
-    AddComponent(engine_, *dm.vid_nativeaudioinfinite);
-    engine_.AudioTee = dm.vid_nativeaudioinfinite;
-    std::shared_ptr<IBaseFilter> tee = dm.vid_nativeaudioinfinite->filter();
-    std::shared_ptr<IPin> teeIn;
-    b.FindPin(tee, PINDIR_INPUT, nullptr, nullptr, true, 0, teeIn);
-    if (teeIn) pin->Connect(teeIn, nullptr);
-    std::shared_ptr<IPin> out;
-    b.FindPin(tee, PINDIR_OUTPUT, nullptr, &MEDIATYPE_Audio, true, 0, out);
-    return out;
+    return ConnectAudioThroughTee(engine_, dm_->vid_source->filter(), dm_->vid_nativeaudioinfinite, stream);
   } catch (...) {
     return nullptr;
   }
