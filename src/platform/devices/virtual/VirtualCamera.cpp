@@ -112,7 +112,7 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
     const auto t0 = std::chrono::steady_clock::now();
     int64_t k = 0;
     while (thread.sleepUntil(t0 + k * period)) {
-      if (camera_->deviceLost()) {
+      if (camera_->deviceLost() || camera_->stalled()) {
         ++k;
         continue;
       }

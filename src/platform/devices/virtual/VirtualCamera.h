@@ -32,6 +32,10 @@ class VirtualCamera : public media::BaseFilter,
   // delivers nothing and cannot be bound again.
   void setDeviceLost(bool lost);
   bool deviceLost() const { return lost_.load(); }
+  // Any thread: a stalled camera stays in the graph but delivers and counts nothing, as a device
+  // whose driver hangs.
+  void setStalled(bool stalled) { stalled_.store(stalled); }
+  bool stalled() const { return stalled_.load(); }
 
   media::HRESULT Stop() override;
   void haltStreaming() override;
@@ -61,6 +65,7 @@ class VirtualCamera : public media::BaseFilter,
 
  private:
   std::atomic<bool> lost_{false};
+  std::atomic<bool> stalled_{false};
   std::atomic<int> brightness_{0};
   std::atomic<int> contrast_{100};
   std::atomic<int64_t> dropped_{0};
