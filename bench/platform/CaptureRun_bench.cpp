@@ -1,0 +1,71 @@
+// A fixed run of the test camera at 1920x1080, 30 frames per second, in YUY2, through the Color
+// Space Converter into a Null Renderer (60 s, or VISTREL_BENCH_SECONDS). The figures that matter
+// are the frames lost: dropped by the camera (IAMDroppedFrames: no free buffer or late) and lost
+// in the graph (delivered by the camera but never reaching the renderer). Target: both zero.
+// Run alone: bench_platform --benchmark_filter=CameraRun
+#include <benchmark/benchmark.h>
+
+#include "BenchRun.h"
+#include "platform/devices/virtual/VirtualCamera.h"
+#include "platform/media/FilterGraph.h"
+#include "platform/media/IAMStreamConfig.h"
+#include "platform/media/filters/ColorSpaceConverter.h"
+#include "platform/media/filters/NullRenderer.h"
+
+using namespace vistrel::platform::media;
+using vistrel::platform::devices::VirtualCamera;
+
+namespace {
+std::vector<std::shared_ptr<IPin>> pinsOf(const std::shared_ptr<IBaseFilter>& f) {
+  std::shared_ptr<IEnumPins> e;
+  f->EnumPins(e);
+  return e->all();
+}
+}  // namespace
+
+static void BM_CameraRun_Yuy2_1080p30_ToConverterToNull(benchmark::State& state) {
+  vistrel::bench::benchApplication();
+  const double seconds = vistrel::bench::runSeconds(60);
+  for (auto _ : state) {
+    auto g = FilterGraph::create();
+    auto cam = std::make_shared<VirtualCamera>(QStringLiteral("Bench camera"));
+    auto csc = ColorSpaceConverter::create();
+    auto null = std::make_shared<NullRenderer>();
+    g->AddFilter(cam, "cam");
+    g->AddFilter(csc, "csc");
+    g->AddFilter(null, "null");
+    const MediaType yuy2 =
+        MediaType::video(MEDIASUBTYPE_YUY2, 1920, 1080, 16, makeFourcc('Y', 'U', 'Y', '2'), UNITS / 30);
+    if (interfaceOf<IAMStreamConfig>(pinsOf(cam)[0])->SetFormat(yuy2) != S_OK ||
+        g->ConnectDirect(pinsOf(cam)[0], pinsOf(csc)[0], nullptr) != S_OK ||
+        g->ConnectDirect(pinsOf(csc)[1], pinsOf(null)[0], nullptr) != S_OK) {
+      state.SkipWithError("graph did not connect");
+      return;
+    }
+    const double cpu0 = vistrel::bench::processCpu();
+    if (g->Run() != S_OK) {
+      state.SkipWithError("graph did not run");
+      return;
+    }
+    const double wall = vistrel::bench::pumpEvents(seconds);
+    g->Stop();
+    const double cpu = vistrel::bench::processCpu() - cpu0;
+
+    int32_t delivered = 0, dropped = 0;
+    cam->GetNumNotDropped(delivered);
+    cam->GetNumDropped(dropped);
+    const int64_t received = null->samplesReceived();
+    state.counters["run_s"] = wall;
+    state.counters["frames_due"] = wall * 30;
+    state.counters["cam_delivered"] = delivered;
+    state.counters["cam_dropped"] = dropped;
+    state.counters["graph_lost"] = double(delivered - received);
+    state.counters["renderer_got"] = double(received);
+    state.counters["cpu_pct"] = 100.0 * cpu / wall;
+    state.counters["cpu_ms/frame"] = received > 0 ? 1000.0 * cpu / double(received) : 0;
+  }
+}
+BENCHMARK(BM_CameraRun_Yuy2_1080p30_ToConverterToNull)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
