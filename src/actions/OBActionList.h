@@ -102,8 +102,11 @@ class TOBActionList : public TCustomOBActionList {
   TOBSwitchRegistry* Switch() const { return switch_; }
   void setSwitch(TOBSwitchRegistry* processor);
 
- private:
+  // The state of one attachment to an engine, shared with the compile handler installed there.
   struct Attachment;
+
+ private:
+  void detachScript();
   QPointer<TOBScript> script_;
   std::shared_ptr<Attachment> attachment_;
   QPointer<TOBSwitchRegistry> switch_;
