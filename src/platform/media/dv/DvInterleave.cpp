@@ -125,16 +125,24 @@ int DvMuxer::collect(void* opaque, uint8_t* data, int size) {
   return size;
 }
 
-bool DvMuxer::open(System system, int sampleRate) {
+bool DvMuxer::open(System system, int sampleRate, int bits) {
   release();
   system_ = system;
   sampleRate_ = sampleRate;
   videoCount_ = audioSamples_ = 0;
   pending_.clear();
   ready_.clear();
-  if (sampleRate != 0 && sampleRate != 48000 && sampleRate != 32000) {
-    error_ = QStringLiteral("DV sound is 48 000 or 32 000 Hz");
+  waitingVideo_.clear();
+  waitingAudio_.clear();
+  format_ = AudioFormat{sampleRate, bits};
+  ownPacking_ = false;
+  if (sampleRate != 0 && !isWritable(format_)) {
+    error_ = QStringLiteral("DV sound is 16-bit at 48 000, 44 100 or 32 000 Hz, or 12-bit at 32 000 Hz");
     return false;
+  }
+  if (sampleRate != 0 && (bits == 12 || sampleRate == 44100)) {
+    ownPacking_ = true;
+    return true;
   }
   if (avformat_alloc_output_context2(&context_, nullptr, "dv", nullptr) < 0 || !context_) {
     error_ = QStringLiteral("no DV format in libavformat");
@@ -173,12 +181,21 @@ bool DvMuxer::open(System system, int sampleRate) {
 }
 
 void DvMuxer::close() {
+  // Frames still waiting for their sound are dropped, as libavformat's muxer drops them.
+  waitingVideo_.clear();
+  waitingAudio_.clear();
+  ownPacking_ = false;
   if (context_) av_write_trailer(context_);
   if (io_) avio_flush(io_);
   release();
 }
 
 bool DvMuxer::addAudio(std::span<const int16_t> samples) {
+  if (ownPacking_ && !samples.empty()) {
+    waitingAudio_.insert(waitingAudio_.end(), samples.begin(), samples.end());
+    packReady();
+    return true;
+  }
   if (!context_ || sampleRate_ == 0 || samples.empty()) return false;
   if (av_new_packet(packet_, static_cast<int>(samples.size_bytes())) < 0) return false;
   std::memcpy(packet_->data, samples.data(), samples.size_bytes());
@@ -194,6 +211,11 @@ bool DvMuxer::addAudio(std::span<const int16_t> samples) {
 }
 
 bool DvMuxer::addVideo(std::span<const uint8_t> frame) {
+  if (ownPacking_ && frame.size() == frameBytes(system_)) {
+    waitingVideo_.emplace_back(frame.begin(), frame.end());
+    packReady();
+    return true;
+  }
   if (!context_ || frame.size() != frameBytes(system_)) return false;
   if (av_new_packet(packet_, static_cast<int>(frame.size())) < 0) return false;
   std::memcpy(packet_->data, frame.data(), frame.size());
@@ -205,6 +227,21 @@ bool DvMuxer::addVideo(std::span<const uint8_t> frame) {
   avio_flush(io_);
   if (result < 0) error_ = averror(result);
   return result >= 0;
+}
+
+void DvMuxer::packReady() {
+  std::vector<int16_t> sound;
+  while (!waitingVideo_.empty()) {
+    const auto wanted = static_cast<size_t>(samplesInFrame(system_, sampleRate_, videoCount_)) * 2;
+    if (waitingAudio_.size() < wanted) return;
+    sound.assign(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(wanted));
+    waitingAudio_.erase(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(wanted));
+    std::vector<uint8_t> frame = std::move(waitingVideo_.front());
+    waitingVideo_.pop_front();
+    writeFrameAudio(frame, system_, format_, sound);
+    ready_.push_back(std::move(frame));
+    ++videoCount_;
+  }
 }
 
 std::vector<std::vector<uint8_t>> DvMuxer::takeFrames() {

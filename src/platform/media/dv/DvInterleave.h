@@ -3,7 +3,8 @@
 // them. The splitter takes one frame apart into its video frame and its sound (one stereo PCM
 // stream per pair of channels, 12-bit sound decoded to 16-bit); the muxer writes PCM sound into
 // the audio blocks of video frames. Both go through libavformat's DV format code. One object per
-// stream, used by one thread at a time.
+// stream, used by one thread at a time. 16-bit sound at 48 000 and 32 000 Hz is muxed by
+// libavformat; 12-bit sound and 44 100 Hz, which it does not write, by our own packing (DvAudio.h).
 
 #include <QString>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/media/dv/DvAudio.h"
 #include "platform/media/dv/DvFrame.h"
 
 struct AVFormatContext;
@@ -47,8 +49,9 @@ class DvMuxer {
   DvMuxer(const DvMuxer&) = delete;
   DvMuxer& operator=(const DvMuxer&) = delete;
 
-  // One stereo 16-bit stream at 48 000 or 32 000 Hz, or no sound (sampleRate 0).
-  bool open(System system, int sampleRate);
+  // One stereo stream of 16-bit samples at 48 000, 44 100 or 32 000 Hz, written into the frames
+  // with `bits` 16 or 12 (32 000 Hz only), or no sound (sampleRate 0).
+  bool open(System system, int sampleRate, int bits = 16);
   void close();
   // Queues sound (interleaved stereo samples) and video frames; complete interleaved frames come
   // out of takeFrames() as soon as a video frame has the sound of its duration.
@@ -60,12 +63,18 @@ class DvMuxer {
  private:
   static int collect(void* opaque, uint8_t* data, int size);
   void release();
+  // Our own packing: a frame leaves once the sound of its duration is queued.
+  void packReady();
 
   AVFormatContext* context_ = nullptr;
   AVIOContext* io_ = nullptr;
   AVPacket* packet_ = nullptr;
   System system_ = System::Pal;
   int sampleRate_ = 0;
+  bool ownPacking_ = false;
+  AudioFormat format_;
+  std::deque<std::vector<uint8_t>> waitingVideo_;
+  std::deque<int16_t> waitingAudio_;
   int64_t videoCount_ = 0, audioSamples_ = 0;
   std::vector<uint8_t> pending_;
   std::vector<std::vector<uint8_t>> ready_;

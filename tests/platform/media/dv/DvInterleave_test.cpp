@@ -68,7 +68,8 @@ TEST(DvInterleave, SoundWrittenIntoFramesComesBackOutExactly) {
 
 TEST(DvInterleave, VideoOnlyFramesAndRefusals) {
   DvMuxer muxer;
-  EXPECT_FALSE(muxer.open(System::Pal, 44100));
+  EXPECT_FALSE(muxer.open(System::Pal, 22050));
+  EXPECT_FALSE(muxer.open(System::Pal, 48000, 12));  // 12-bit sound is 32 kHz only
   ASSERT_TRUE(muxer.open(System::Ntsc, 0));
   const auto video = encodedFrame(System::Ntsc);
   ASSERT_TRUE(muxer.addVideo(video));
