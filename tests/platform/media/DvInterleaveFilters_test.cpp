@@ -4,10 +4,15 @@
 
 #include "platform/media/FilterGraph.h"
 #include "platform/media/IDVEnc.h"
+#include "platform/media/IFileSinkFilter.h"
 #include "platform/media/TestFilters.h"
 #include "platform/media/dv/DvCodec.h"
+#include "platform/media/filters/AviMux.h"
 #include "platform/media/filters/DvMuxer.h"
 #include "platform/media/filters/DvSplitter.h"
+#include "platform/media/filters/FileWriter.h"
+#include "support/MediaProbe.h"
+#include "support/TempRoot.h"
 
 using namespace vistrel::platform::media;
 using vistrel::testing::PushSource;
@@ -106,6 +111,80 @@ TEST(DvInterleaveFilters, TheInformationBlockAnnouncesTheSoundStreams) {
   EXPECT_TRUE(DvSplitter::announcedAudio(type).empty());
   EXPECT_EQ(DvSplitter::announcedAudio(MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd)),
             (std::vector<int>{48000}));
+}
+
+// 32 kHz sound written 12-bit by the muxer, recorded as type 1 (the interleaved frames) and as
+// type 2 (split again into a video and a 16-bit sound stream): libavformat finds the rate and the
+// whole length in both files.
+TEST(DvInterleaveFilters, TwelveBitSoundRecordsAsType1AndType2) {
+  vistrel::testing::TempRoot root;
+  for (const bool type2 : {false, true}) {
+    SCOPED_TRACE(type2 ? "type 2" : "type 1");
+    const QString path = root.file(type2 ? QStringLiteral("type2.avi") : QStringLiteral("type1.avi"));
+    auto graph = FilterGraph::create();
+    MediaType dvsd =
+        MediaType::video(MEDIASUBTYPE_dvsd, 720, 576, 24, makeFourcc('d', 'v', 's', 'd'), 400000);
+    auto video =
+        std::make_shared<PushSource>(std::vector<MediaType>{dvsd}, static_cast<int32_t>(dv::kPalFrameBytes));
+    auto audio = std::make_shared<PushSource>(std::vector<MediaType>{MediaType::pcm(32000, 2, 16)}, 1280 * 4);
+    auto muxer = std::make_shared<DvMuxer>();
+    muxer->setAudioBits(12);
+    auto splitter = DvSplitter::create();
+    auto avi = AviMux::create();
+    auto writer = FileWriter::create();
+    interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
+    for (auto [f, n] : {std::pair{std::static_pointer_cast<IBaseFilter>(video), "v"},
+                        std::pair{std::static_pointer_cast<IBaseFilter>(audio), "a"},
+                        std::pair{std::static_pointer_cast<IBaseFilter>(muxer), "mux"},
+                        std::pair{splitter, "split"}, std::pair{avi, "avi"}, std::pair{writer, "file"}})
+      graph->AddFilter(f, QString::fromLatin1(n));
+    auto mp = pinsOf(muxer);
+    ASSERT_EQ(graph->ConnectDirect(video->outPin(), mp[0], nullptr), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(audio->outPin(), mp[1], nullptr), S_OK);
+    if (type2) {
+      ASSERT_EQ(graph->ConnectDirect(mp[2], pinsOf(splitter)[0], nullptr), S_OK);
+      auto sp = pinsOf(splitter);
+      ASSERT_EQ(sp.size(), 3u);  // the empty second pair is not announced
+      ASSERT_EQ(graph->ConnectDirect(sp[1], pinsOf(avi)[1], nullptr), S_OK);
+      ASSERT_EQ(graph->ConnectDirect(sp[2], pinsOf(avi)[2], nullptr), S_OK);
+      MediaType pcm;
+      ASSERT_EQ(sp[2]->ConnectionMediaType(pcm), S_OK);
+      EXPECT_EQ(pcm.waveFormat()->nSamplesPerSec, 32000u);  // 16-bit samples at the tape's rate
+      EXPECT_EQ(pcm.waveFormat()->wBitsPerSample, 16);
+    } else {
+      ASSERT_EQ(graph->ConnectDirect(mp[2], pinsOf(avi)[1], nullptr), S_OK);
+    }
+    ASSERT_EQ(graph->ConnectDirect(pinsOf(avi)[0], pinsOf(writer)[0], nullptr), S_OK);
+    ASSERT_EQ(graph->Run(), S_OK);
+    const auto frame = dvFrame();
+    constexpr int kFrames = 50;
+    for (int i = 0; i < kFrames; ++i) {
+      std::vector<uint8_t> sound(1280 * 4);
+      for (int s = 0; s < 1280 * 2; ++s) {
+        const auto v = static_cast<int16_t>(9000 * std::sin((i * 1280 * 2 + s) * 0.01));
+        std::memcpy(&sound[static_cast<size_t>(s) * 2], &v, 2);
+      }
+      ASSERT_EQ(audio->push(sound, i * 400000), S_OK);
+      ASSERT_EQ(video->push(frame, i * 400000), S_OK);
+    }
+    ASSERT_EQ(graph->Stop(), S_OK);
+    const auto probed = vistrel::testing::probeMedia(path);
+    ASSERT_TRUE(probed.opened);
+    const vistrel::testing::ProbedStream* picture = nullptr;
+    const vistrel::testing::ProbedStream* sound = nullptr;
+    for (const auto& st : probed.streams) {
+      if (st.type == AVMEDIA_TYPE_VIDEO && !picture) picture = &st;
+      if (st.type == AVMEDIA_TYPE_AUDIO && !sound) sound = &st;
+    }
+    ASSERT_TRUE(picture && sound);
+    EXPECT_EQ(picture->codec, AV_CODEC_ID_DVVIDEO);
+    EXPECT_EQ(picture->height, 576);
+    EXPECT_EQ(picture->packets, kFrames);
+    EXPECT_EQ(sound->sampleRate, 32000);
+    EXPECT_EQ(sound->channels, 2);
+    EXPECT_EQ(sound->bytes, int64_t{kFrames} * 1280 * 4);
+    EXPECT_NEAR(probed.durationSeconds, kFrames / 25.0, 0.05);
+  }
 }
 
 }  // namespace

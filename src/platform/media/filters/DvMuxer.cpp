@@ -4,6 +4,7 @@
 
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
+#include "platform/media/dv/DvAudio.h"
 #include "platform/media/dv/DvCodec.h"
 
 namespace vistrel::platform::media {
@@ -33,7 +34,8 @@ class MuxerAudioInput : public BaseInputPin {
   HRESULT CheckMediaType(const MediaType& type) override {
     const auto wf = type.waveFormat();
     return type.majortype == MEDIATYPE_Audio && wf && wf->wFormatTag == 1 && wf->nChannels == 2 &&
-                   wf->wBitsPerSample == 16 && (wf->nSamplesPerSec == 48000 || wf->nSamplesPerSec == 32000)
+                   wf->wBitsPerSample == 16 &&
+                   (wf->nSamplesPerSec == 48000 || wf->nSamplesPerSec == 44100 || wf->nSamplesPerSec == 32000)
                ? S_OK
                : VFW_E_TYPE_NOT_ACCEPTED;
   }
@@ -58,7 +60,7 @@ class MuxerOutput : public BaseOutputPin {
     auto* video = static_cast<BasePin*>(filter_->pin(0));
     if (position > 0 || !video->isConnected()) return VFW_S_NO_MORE_ITEMS;
     type = MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, FORMAT_DvInfo);
-    type.format.assign(32, 0);
+    type.setFormat(static_cast<DvMuxer*>(filter_)->outputInfo());
     type.lSampleSize = video->currentMediaType().bitmapHeader()->biHeight == 576 ? 144000 : 120000;
     return S_OK;
   }
@@ -91,7 +93,42 @@ HRESULT DvMuxer::onPause() {
   firstStart_ = -1;
   const int rate =
       audio->isConnected() ? static_cast<int>(audio->currentMediaType().waveFormat()->nSamplesPerSec) : 0;
-  return muxer_.open(system_, rate) ? S_OK : E_FAIL;
+  return muxer_.open(system_, rate, rate == 32000 && audioBits_ == 12 ? 12 : 16) ? S_OK : E_FAIL;
+}
+
+DVINFO DvMuxer::outputInfo() {
+  DVINFO info;
+  info.dwDVAAuxSrc = info.dwDVAAuxCtl = info.dwDVAAuxSrc1 = info.dwDVAAuxCtl1 = 0xFFFFFFFF;
+  const BasePin* video = pin(0);
+  const BasePin* audio = pin(1);
+  const auto bmi = video->isConnected() ? video->currentMediaType().bitmapHeader() : std::nullopt;
+  const dv::System system = bmi && bmi->biHeight == 480 ? dv::System::Ntsc : dv::System::Pal;
+  const auto word = [](const std::array<uint8_t, 5>& pack) {
+    return static_cast<uint32_t>(pack[1]) | static_cast<uint32_t>(pack[2]) << 8 |
+           static_cast<uint32_t>(pack[3]) << 16 | static_cast<uint32_t>(pack[4]) << 24;
+  };
+  if (audio->isConnected()) {
+    const auto wf = audio->currentMediaType().waveFormat();
+    int bits = 16;
+    {
+      std::lock_guard lock(lock_);
+      bits = audioBits_;
+    }
+    const dv::AudioFormat format{static_cast<int>(wf->nSamplesPerSec),
+                                 wf->nSamplesPerSec == 32000 && bits == 12 ? 12 : 16};
+    const int samples = dv::samplesInFrame(system, format.sampleRate, 0);
+    info.dwDVAAuxSrc = word(dv::aauxSourcePack(system, format, samples, false));
+    info.dwDVAAuxCtl = 0xFFA0CF03;  // copy free, original recording, normal speed
+  }
+  // The video source pack: no tuner channel, the 50/60 flag, standard video.
+  info.dwDVVAuxSrc = 0xFF00FFFF | (system == dv::System::Pal ? 0x20u : 0x00u) << 16;
+  info.dwDVVAuxCtl = 0xFFFCC803;
+  return info;
+}
+
+void DvMuxer::setAudioBits(int bits) {
+  std::lock_guard lock(lock_);
+  audioBits_ = bits;
 }
 
 HRESULT DvMuxer::onStop() {

@@ -1,6 +1,7 @@
 #pragma once
-// DV Muxer: a dvsd video input and a PCM sound input (stereo 16-bit, 48 000 or 32 000 Hz) in,
-// interleaved DV out, the sound written into the frames' audio blocks. Pins: the inputs first,
+// DV Muxer: a dvsd video input and a PCM sound input (stereo 16-bit, 48 000, 44 100 or 32 000
+// Hz) in, interleaved DV out, the sound written into the frames' audio blocks (as 16-bit, or as
+// 12-bit at 32 000 Hz when asked). Pins: the inputs first,
 // the output last; the program asks for the output by its direction. Without a connected sound
 // input the frames go out silent. The inputs run on their own streaming threads; a frame leaves,
 // on whichever thread completed it, once its video and the sound of its duration have arrived.
@@ -9,6 +10,7 @@
 #include <mutex>
 
 #include "platform/media/BaseFilter.h"
+#include "platform/media/IDVEnc.h"
 #include "platform/media/MediaSample.h"
 #include "platform/media/dv/DvInterleave.h"
 
@@ -20,6 +22,15 @@ class DvMuxer : public BaseFilter {
  public:
   DvMuxer();
   static std::shared_ptr<IBaseFilter> create();
+
+  // How 32 000 Hz sound is written, 16 (the default) or 12 bits; taken when the graph pauses.
+  // Other values, and 12 with another rate, write 16-bit.
+  void setAudioBits(int bits);
+
+  // The information block the output announces: the video system, and the sound of the
+  // connected sound input (none without one), so that a splitter downstream and the AVI Mux see
+  // what the frames hold.
+  DVINFO outputInfo();
 
   // Streaming threads of the two inputs.
   HRESULT addVideo(const MediaSample& sample);
@@ -44,6 +55,7 @@ class DvMuxer : public BaseFilter {
   REFERENCE_TIME frameDuration_ = 400000;
   int64_t delivered_ = 0;
   REFERENCE_TIME firstStart_ = -1;
+  int audioBits_ = 16;
 };
 
 }  // namespace vistrel::platform::media
