@@ -3,7 +3,16 @@
 
 Run: python3 bench/script/bench_script.py   (prints wall and CPU milliseconds per run, best of 5;
 compare the CPU figures with the CPU column of bench_script on a busy machine)
+
+     python3 bench/script/bench_script.py --against build/bench/bench_script [--rounds 7]
+     (runs CPython and the engine in turn, one workload at a time, so that both see the same load,
+     and prints the median CPU milliseconds of each, their ratio and the load average)
 """
+import argparse
+import json
+import os
+import statistics
+import subprocess
 import sys
 import time
 
@@ -65,17 +74,58 @@ def array_sort():
     return a[0] + a[-1]
 
 
+WORKLOADS = [('IntegerLoop', integer_loop), ('StringBuilding', string_building),
+             ('Fibonacci', fibonacci), ('ArraySort', array_sort)]
+
+
+def python_run(fn):
+    """One run: (CPU ms, wall ms, result)."""
+    t, c = time.perf_counter(), time.process_time()
+    result = fn()
+    return (time.process_time() - c) * 1000, (time.perf_counter() - t) * 1000, result
+
+
+def engine_run(binary, name):
+    """One run of the engine's benchmark of that name: (CPU ms, wall ms)."""
+    out = subprocess.run([binary, f'--benchmark_filter=^BM_{name}$', '--benchmark_format=json',
+                          '--benchmark_repetitions=3', '--benchmark_report_aggregates_only=true'],
+                         check=True, capture_output=True, text=True).stdout
+    runs = [b for b in json.loads(out)['benchmarks'] if b.get('aggregate_name') == 'median']
+    scale = {'ns': 1e-6, 'us': 1e-3, 'ms': 1.0, 's': 1000.0}[runs[0]['time_unit']]
+    return runs[0]['cpu_time'] * scale, runs[0]['real_time'] * scale
+
+
+def compare(binary, rounds):
+    print(f'load average before: {" ".join(f"{x:.2f}" for x in os.getloadavg())}')
+    print(f'{"workload":16s} {"CPython ms":>11s} {"engine ms":>10s} {"ratio":>6s}   (CPU time, medians of '
+          f'{rounds} rounds; wall in brackets)')
+    for name, fn in WORKLOADS:
+        py, eng = [], []
+        for _ in range(rounds):
+            py.append(python_run(fn)[:2])
+            eng.append(engine_run(binary, name))
+        pc = statistics.median(x[0] for x in py)
+        ec = statistics.median(x[0] for x in eng)
+        pw = statistics.median(x[1] for x in py)
+        ew = statistics.median(x[1] for x in eng)
+        print(f'{name:16s} {pc:11.1f} {ec:10.1f} {pc / ec:6.2f}   [{pw:.1f} / {ew:.1f} = {pw / ew:.2f}]')
+    print(f'load average after: {" ".join(f"{x:.2f}" for x in os.getloadavg())}')
+
+
 def main():
     sys.setrecursionlimit(10000)
-    for name, fn in [('IntegerLoop', integer_loop), ('StringBuilding', string_building),
-                     ('Fibonacci', fibonacci), ('ArraySort', array_sort)]:
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--against', help='the bench_script program to compare with')
+    parser.add_argument('--rounds', type=int, default=7)
+    args = parser.parse_args()
+    if args.against:
+        compare(args.against, args.rounds)
+        return
+    for name, fn in WORKLOADS:
         best = cpu = None
         result = None
         for _ in range(5):
-            t, c = time.perf_counter(), time.process_time()
-            result = fn()
-            ms = (time.perf_counter() - t) * 1000
-            cms = (time.process_time() - c) * 1000
+            cms, ms, result = python_run(fn)
             best = ms if best is None else min(best, ms)
             cpu = cms if cpu is None else min(cpu, cms)
         print(f'{name:16s} {best:9.1f} ms wall {cpu:9.1f} ms CPU   result {result}')

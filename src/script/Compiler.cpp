@@ -70,6 +70,12 @@ inline int64_t fitInt(IntKind k, int64_t v) {
 inline int64_t wrapAdd(int64_t a, int64_t b) { return int64_t(uint64_t(a) + uint64_t(b)); }
 inline int64_t wrapSub(int64_t a, int64_t b) { return int64_t(uint64_t(a) - uint64_t(b)); }
 inline int64_t wrapMul(int64_t a, int64_t b) { return int64_t(uint64_t(a) * uint64_t(b)); }
+inline int64_t bitAnd(int64_t a, int64_t b) { return a & b; }
+inline int64_t bitOr(int64_t a, int64_t b) { return a | b; }
+inline int64_t bitXor(int64_t a, int64_t b) { return a ^ b; }
+inline int64_t shiftLeft(int64_t a, int64_t b) { return int64_t(uint64_t(a) << (b & 63)); }
+inline int64_t shiftRight(int64_t a, int64_t b) { return int64_t(uint64_t(a) >> (b & 63)); }
+inline int64_t shiftRight32(int64_t a, int64_t b) { return int64_t(uint64_t(uint32_t(a)) >> (b & 63)); }
 
 [[noreturn]] void stackOverflow(Ctx& c) { runtimeError(c, QStringLiteral("Stack overflow")); }
 
@@ -106,6 +112,8 @@ struct Scope {
   int level = 0;
 };
 
+struct CallSite;
+
 struct Expr {
   Type* type = nullptr;
   IntNode* i = nullptr;
@@ -125,6 +133,7 @@ struct Expr {
   IntNode* strIdx = nullptr;
   bool setLiteral = false;
   bool isCall = false;
+  const CallSite* call = nullptr;  // of a routine call
   // "v + a + b" where v is a plain string variable: what an in-place append needs.
   int appendTo = -1, appendLevel = -1;
   std::vector<StrNode*> appendParts;
@@ -155,6 +164,50 @@ enum Builtin {
   bSqr
 };
 
+// Frequent shapes of integer operands get node types of their own, so that the calls and
+// conditions using them evaluate them inline instead of through one more virtual call.
+struct LocalIntNode final : IntNode {  // a local ordinal plus a constant
+  int k;
+  int64_t d;
+  LocalIntNode(int slot, int64_t add) : k(slot), d(add) {}
+  int64_t operator()(Ctx& c) override { return wrapAdd(c.cells[k].i, d); }
+};
+struct ConstIntNode final : IntNode {
+  int64_t x;
+  explicit ConstIntNode(int64_t v) : x(v) {}
+  int64_t operator()(Ctx&) override { return x; }
+};
+
+enum class Rel { EQ, NE, LT, GT, LE, GE };
+template <Rel R, class T>
+constexpr bool relate(T a, T b) {
+  if constexpr (R == Rel::EQ) return a == b;
+  if constexpr (R == Rel::NE) return a != b;
+  if constexpr (R == Rel::LT) return a < b;
+  if constexpr (R == Rel::GT) return a > b;
+  if constexpr (R == Rel::LE) return a <= b;
+  if constexpr (R == Rel::GE) return a >= b;
+}
+template <Rel R>
+struct LocalCmpNode final : IntNode {  // a local ordinal compared with a constant
+  int k;
+  int64_t y;
+  LocalCmpNode(int slot, int64_t v) : k(slot), y(v) {}
+  int64_t operator()(Ctx& c) override { return relate<R>(c.cells[k].i, y); }
+};
+// Calls f.operator()<R>() for the relation r known only at compile time of the script.
+template <class F>
+auto onRel(Rel r, F f) {
+  switch (r) {
+    case Rel::EQ: return f.template operator()<Rel::EQ>();
+    case Rel::NE: return f.template operator()<Rel::NE>();
+    case Rel::LT: return f.template operator()<Rel::LT>();
+    case Rel::GT: return f.template operator()<Rel::GT>();
+    case Rel::LE: return f.template operator()<Rel::LE>();
+    default: return f.template operator()<Rel::GE>();
+  }
+}
+
 struct ArgBind {
   enum How { Int, Real, Str, Share, Clone, Ref } how = Int;
   IntKind ik = IntKind::I64;
@@ -165,20 +218,39 @@ struct ArgBind {
   ValNode* v = nullptr;
   RefNode* ref = nullptr;
   const Type* t = nullptr;
+  // Int arguments that are a local plus a constant, or a constant, are read without their node.
+  enum Src { FromNode, FromLocal, FromConst } src = FromNode;
+  int slot = 0;
+  int64_t add = 0;
+  // fitInt(ik, x) without a branch: sign-extend from the type's width, then mask unsigned types.
+  int shift = 0;
+  int64_t mask = -1;
+  void setKind(IntKind k) {
+    ik = k;
+    static constexpr struct {
+      int shift;
+      int64_t mask;
+    } kFits[] = {{56, -1}, {56, 0xFF}, {48, -1}, {48, 0xFFFF}, {32, -1}, {32, 0xFFFFFFFF}, {0, -1}};
+    shift = kFits[int(k)].shift;
+    mask = kFits[int(k)].mask;
+  }
+  int64_t fit(int64_t x) const { return (int64_t(uint64_t(x) << shift) >> shift) & mask; }
 };
 
 struct CallSite {
   Routine* r = nullptr;
   std::vector<ArgBind> args;
   int hops = -1;
+  int argCount = 0;
   bool intArgs = false;  // every argument is an ordinal passed by value
 };
 
-// The arguments of a call whose arguments are all ordinals passed by value.
-inline void bindIntArgs(Ctx& c, const CallSite& cs, Value* cells) {
-  const ArgBind* a = cs.args.data();
-  const size_t n = cs.args.size();
-  for (size_t k = 0; k < n; ++k) cells[k].i = fitInt(a[k].ik, (*a[k].i)(c));
+inline int64_t intArg(Ctx& c, const ArgBind& a) {
+  switch (a.src) {
+    case ArgBind::FromLocal: return wrapAdd(c.cells[a.slot].i, a.add);
+    case ArgBind::FromConst: return a.add;
+    default: return (*a.i)(c);
+  }
 }
 
 void bindArgs(Ctx& c, const CallSite& cs, Value* cells) {
@@ -187,7 +259,7 @@ void bindArgs(Ctx& c, const CallSite& cs, Value* cells) {
     const ArgBind& a = cs.args[k];
     Value& d = cells[k];
     switch (a.how) {
-      case ArgBind::Int: d.i = fitInt(a.ik, (*a.i)(c)); break;
+      case ArgBind::Int: d.i = a.fit(intArg(c, a)); break;
       case ArgBind::Real: {
         const double x = (*a.r)(c);
         d.f = a.single ? double(float(x)) : x;
@@ -207,24 +279,56 @@ void bindArgs(Ctx& c, const CallSite& cs, Value* cells) {
   }
 }
 
-struct SlotCleanup {
+// What a call changes in the context, put back when it returns or unwinds.
+struct CallState {
   Ctx& c;
-  Value* cells;
-  size_t n;
   ValueStack::Mark mark;
   Frame* frame;
+  Value* cells;
   int line, column;
+  explicit CallState(Ctx& cx)
+      : c(cx), mark(cx.stack.mark()), frame(cx.frame), cells(cx.cells), line(cx.line), column(cx.column) {}
+  CallState(const CallState&) = delete;
+  CallState& operator=(const CallState&) = delete;
+  ~CallState() {
+    c.stack.release(mark);
+    c.frame = frame;
+    c.cells = cells;
+    c.line = line;
+    c.column = column;
+  }
+};
+
+// The context as a try statement found it: calls of scalar routines do not put it back when an
+// error unwinds them, so a handler does before it runs.
+struct CtxSnapshot {
+  ValueStack::Mark mark;
+  Frame* frame;
+  Value* cells;
+  int line, column;
+  explicit CtxSnapshot(const Ctx& c)
+      : mark(c.stack.mark()), frame(c.frame), cells(c.cells), line(c.line), column(c.column) {}
+  void restore(Ctx& c) const {
+    c.stack.release(mark);
+    c.frame = frame;
+    c.cells = cells;
+    c.line = line;
+    c.column = column;
+  }
+};
+
+// Frames that may hold strings, aggregates or references are emptied before they are released.
+struct SlotCleanup : CallState {
+  Value* held;
+  size_t n;
+  SlotCleanup(Ctx& cx, Value* s, size_t count) : CallState(cx), held(s), n(count) {}
   ~SlotCleanup() {
     for (size_t k = 0; k < n; ++k) {
-      Value& v = cells[k];
+      Value& v = held[k];
       if (!v.s.isNull()) v.s = QString();
       if (v.a) v.a.reset();
       v.i = 0;
     }
-    c.stack.release(mark);
-    c.frame = frame;
-    c.line = line;
-    c.column = column;
   }
 };
 
@@ -234,82 +338,146 @@ struct SlotCleanup {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdangling-pointer"
 #endif
-template <class G>
-auto invoke(Ctx& c, const CallSite& cs, G get) {
-  checkStack(c);
-  Routine* r = cs.r;
-  if (r->native && r->scalarOnly && cs.args.size() < 4) {
-    // Natives with value parameters only: their cells can live on the native stack.
-    Value cells[4];
-    bindArgs(c, cs, cells);
-    r->native(c, cells, cells[cs.args.size()]);
-    return get(cells[cs.args.size()]);
-  }
-  if (r->native) {
-    const size_t n = cs.args.size();
-    const ValueStack::Mark m = c.stack.mark();
-    Value* cells = c.stack.alloc(n + 1);
-    SlotCleanup guard{c, cells, n + 1, m, c.frame, c.line, c.column};
-    bindArgs(c, cs, cells);
-    cells[n].i = 0;
-    if (r->result && r->result->needsAgg()) cells[n] = defaultValue(r->result);
-    r->native(c, cells, cells[n]);
-    return get(cells[n]);
-  }
-  const ValueStack::Mark m = c.stack.mark();
-  const size_t n = r->slotTypes.size();
-  const size_t np = r->params.size();
-  Value* cells = c.stack.alloc(n);
-  if (r->scalarOnly) {
-    struct Restore {
-      Ctx& c;
-      ValueStack::Mark m;
-      Frame* frame;
-      int line, column;
-      ~Restore() {
-        c.stack.release(m);
-        c.frame = frame;
-        c.line = line;
-        c.column = column;
-      }
-    } restore{c, m, c.frame, c.line, c.column};
-    if (cs.intArgs)
-      bindIntArgs(c, cs, cells);
-    else
-      bindArgs(c, cs, cells);
-    for (size_t k = np; k < n; ++k) cells[k].i = 0;
-    for (const auto& [slot, init] : r->inits) cells[slot].i = init.i;
-    Frame f{cells, nullptr};
-    if (cs.hops >= 0) {
-      Frame* up = c.frame;
-      for (int h = 0; h < cs.hops; ++h) up = up->up;
-      f.up = up;
-    }
-    c.frame = &f;
-    if (r->body) (*r->body)(c);
-    if (r->result) return get(cells[np]);
-    thread_local Value none;
-    return get(none);
-  }
-  SlotCleanup guard{c, cells, n, m, c.frame, c.line, c.column};
-  bindArgs(c, cs, cells);
-  for (size_t k = np; k < n; ++k) cells[k].i = 0;
-  for (const auto& [slot, init] : r->inits) cells[slot] = copyValue(r->slotTypes[size_t(slot)], init);
-  Frame f{cells, nullptr};
+inline void enterFrame(Ctx& c, const CallSite& cs, Frame& f, Value* cells) {
+  f.cells = cells;
+  f.up = nullptr;
   if (cs.hops >= 0) {
     Frame* up = c.frame;
     for (int h = 0; h < cs.hops; ++h) up = up->up;
     f.up = up;
   }
   c.frame = &f;
+  c.cells = cells;
+}
+
+// The getters take the result cell, or nullptr for a procedure.
+struct GetInt {
+  int64_t operator()(Value* v) const { return v->i; }
+};
+struct GetReal {
+  double operator()(Value* v) const { return v->f; }
+};
+struct GetStr {
+  QString operator()(Value* v) const { return v ? std::move(v->s) : QString(); }
+};
+struct GetVal {
+  Value operator()(Value* v) const { return v ? std::move(*v) : Value(); }
+};
+struct GetNone {
+  int operator()(Value*) const { return 0; }
+};
+
+template <class G>
+[[gnu::noinline]] auto invokeNative(Ctx& c, const CallSite& cs, G get) {
+  Routine* r = cs.r;
+  const size_t n = cs.args.size();
+  if (r->scalarOnly && n < 4) {
+    // Natives with value parameters only: their cells can live on the native stack.
+    Value cells[4];
+    bindArgs(c, cs, cells);
+    r->native(c, cells, cells[n]);
+    return get(&cells[n]);
+  }
+  const ValueStack::Mark m = c.stack.mark();
+  Value* cells = c.stack.alloc(n + 1);
+  SlotCleanup guard{c, cells, n + 1};
+  guard.mark = m;
+  bindArgs(c, cs, cells);
+  cells[n].i = 0;
+  if (r->result && r->result->needsAgg()) cells[n] = defaultValue(r->result);
+  r->native(c, cells, cells[n]);
+  return get(&cells[n]);
+}
+
+// Script routines whose frame may hold strings, aggregates or var parameters.
+template <class G>
+[[gnu::noinline]] auto invokeGeneral(Ctx& c, const CallSite& cs, G get) {
+  Routine* r = cs.r;
+  const size_t n = size_t(r->slotCount);
+  const size_t np = size_t(r->paramCount);
+  const ValueStack::Mark m = c.stack.mark();
+  Value* cells = c.stack.alloc(n);
+  SlotCleanup guard{c, cells, n};
+  guard.mark = m;
+  bindArgs(c, cs, cells);
+  for (size_t k = np; k < n; ++k) cells[k].i = 0;
+  for (const auto& [slot, init] : r->inits) cells[slot] = copyValue(r->slotTypes[size_t(slot)], init);
+  Frame f;
+  enterFrame(c, cs, f, cells);
   if (r->body) (*r->body)(c);
-  Value none;
-  return get(r->result ? cells[r->params.size()] : none);
+  return get(r->result ? &cells[np] : nullptr);
+}
+
+// Every call goes through here; calls of routines that keep only ordinals and reals, the common
+// case of recursive code, stay inline.
+// Arity is the number of arguments when they are all ordinals passed by value, else -1.
+template <int Arity, class G>
+[[gnu::always_inline]] inline auto invoke(Ctx& c, const CallSite& cs, G get) {
+  checkStack(c);
+  const Routine* r = cs.r;
+  if (!r->fastScalar) [[unlikely]]
+    return r->native ? invokeNative(c, cs, get) : invokeGeneral(c, cs, get);
+  const int n = r->slotCount;
+  const int np = r->paramCount;
+  // Put back on return only: an error that unwinds this frame leaves it to the handler that catches
+  // it (CtxSnapshot), as the frame holds nothing to release.
+  const CtxSnapshot saved(c);
+  Value* cells = c.stack.alloc(size_t(n));
+  const ArgBind* a = cs.args.data();
+  if constexpr (Arity >= 0) {
+    for (int k = 0; k < Arity; ++k) cells[k].i = a[k].fit(intArg(c, a[k]));
+  } else {
+    bindArgs(c, cs, cells);
+  }
+  for (int k = np; k < n; ++k) cells[k].i = 0;
+  for (const auto& [slot, init] : r->inits) cells[slot].i = init.i;
+  Frame f;
+  enterFrame(c, cs, f, cells);
+  if (r->body) (*r->body)(c);
+  auto result = get(r->result ? &cells[np] : nullptr);
+  saved.restore(c);
+  return result;
 }
 
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
+
+template <class B, class R, class G, int Arity>
+struct CallNode final : B {
+  const CallSite* cs;
+  explicit CallNode(const CallSite* s) : cs(s) {}
+  R operator()(Ctx& c) override { return invoke<Arity>(c, *cs, G{}); }
+};
+
+// A procedure call, or a function call whose result is not used, as a statement.
+template <int Arity>
+struct CallStmtNode final : StmtNode {
+  const CallSite* cs;
+  int line, column;
+  CallStmtNode(const CallSite* s, int l, int col) : cs(s), line(l), column(col) {}
+  Flow operator()(Ctx& c) override {
+    c.line = line;
+    c.column = column;
+    invoke<Arity>(c, *cs, GetNone{});
+    return Flow::Normal;
+  }
+};
+
+template <class C>
+struct IfNode final : StmtNode {
+  C* cond;
+  StmtNode* a;
+  StmtNode* b;
+  int line, column;
+  IfNode(C* c0, StmtNode* x, StmtNode* y, int l, int col) : cond(c0), a(x), b(y), line(l), column(col) {}
+  Flow operator()(Ctx& c) override {
+    c.line = line;
+    c.column = column;
+    if ((*cond)(c)) return a ? (*a)(c) : Flow::Normal;
+    return b ? (*b)(c) : Flow::Normal;
+  }
+};
 
 // IntToStr of an integer expression, without the call machinery, writing its digits straight into
 // the string it is appended to.
@@ -441,6 +609,13 @@ class Compiler {
     // Bounds the memory a huge program can take while it is compiled.
     if (prog_->nodes.size() >= kMaxNodes) error(tok_, QStringLiteral("Program too large"));
     auto* n = new Lambda<B, R, F>(std::move(f));
+    prog_->nodes.emplace_back(n);
+    return n;
+  }
+  template <class T, class... A>
+  T* make(A&&... args) {
+    if (prog_->nodes.size() >= kMaxNodes) error(tok_, QStringLiteral("Program too large"));
+    auto* n = new T(std::forward<A>(args)...);
     prog_->nodes.emplace_back(n);
     return n;
   }
@@ -612,6 +787,43 @@ class Compiler {
   StmtNode* parseCompound();
   StmtNode* seq(std::vector<StmtNode*> list);
   StmtNode* withLine(StmtNode* s, int line, int col);
+  // Calls with up to three ordinal arguments passed by value get nodes that bind them unrolled.
+  template <class B, class F>
+  B* byArity(const CallSite* cs, F f) {
+    switch (cs->intArgs ? cs->argCount : -1) {
+      case 0: return f.template operator()<0>();
+      case 1: return f.template operator()<1>();
+      case 2: return f.template operator()<2>();
+      case 3: return f.template operator()<3>();
+      default: return f.template operator()<-1>();
+    }
+  }
+  // An if statement whose condition, when it is one of the node types C, is evaluated inline.
+  template <class C, class... More>
+  StmtNode* makeIf(IntNode* cond, StmtNode* a, StmtNode* b, int line, int col) {
+    if constexpr (sizeof...(More) == 0) {
+      return make<IfNode<C>>(cond, a, b, line, col);
+    } else {
+      if (auto* k = dynamic_cast<C*>(cond)) return make<IfNode<C>>(k, a, b, line, col);
+      return makeIf<More...>(cond, a, b, line, col);
+    }
+  }
+  // One emitter per operand type for the operation F; a constant right operand is common in loops.
+  template <int64_t (*F)(int64_t, int64_t)>
+  IntNode* intOp(IntNode* x, IntNode* y, bool yConst, int64_t yv) {
+    if (yConst) return I([x, yv](Ctx& c) { return F((*x)(c), yv); });
+    return I([x, y](Ctx& c) {
+      const int64_t p = (*x)(c);  // the left operand first, as written
+      return F(p, (*y)(c));
+    });
+  }
+  template <class F>
+  RealNode* realOp(RealNode* x, RealNode* y) {
+    return R([x, y](Ctx& c) {
+      const double p = (*x)(c);
+      return F{}(p, (*y)(c));
+    });
+  }
   StmtNode* parseIf();
   StmtNode* parseWhile();
   StmtNode* parseRepeat();
@@ -782,8 +994,7 @@ void Compiler::materialize(Expr& e) {
   const Value v = e.cv;
   switch (catOf(e.type)) {
     case Cat::Ord: {
-      const int64_t x = v.i;
-      e.i = I([x](Ctx&) { return x; });
+      e.i = make<ConstIntNode>(v.i);
       break;
     }
     case Cat::Real: {
@@ -901,7 +1112,7 @@ Expr Compiler::varExpr(const Symbol& s) {
   if (lev == 0) {
     cell = RF([k](Ctx& c) { return &c.globals[k]; });
   } else if (lev == cur) {
-    cell = RF([k](Ctx& c) { return &c.frame->cells[k]; });
+    cell = RF([k](Ctx& c) { return &c.cells[k]; });
   } else {
     const int hops = cur - lev;
     cell = RF([k, hops](Ctx& c) {
@@ -929,9 +1140,9 @@ Expr Compiler::varExpr(const Symbol& s) {
     e.type = s.type;
     e.ref = cell;
     if (lev == 0 && cat == Cat::Ord) e.i = I([k](Ctx& c) { return c.globals[k].i; });
-    if (local && cat == Cat::Ord) e.i = I([k](Ctx& c) { return c.frame->cells[k].i; });
+    if (local && cat == Cat::Ord) e.i = make<LocalIntNode>(k, 0);
     if (lev == 0 && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.globals[k].f; });
-    if (local && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.frame->cells[k].f; });
+    if (local && cat == Cat::Real) e.r = R([k](Ctx& c) { return c.cells[k].f; });
   } else {
     e = fromCell(cell, s.type);
   }
@@ -1072,7 +1283,7 @@ StmtNode* Compiler::store(Expr& dst, Expr src, const Token& at, int line, int co
           c.line = line;
           c.column = col;
           const int64_t x = (*v)(c);
-          c.frame->cells[k].i = wide ? x : int32_t(x);
+          c.cells[k].i = wide ? x : int32_t(x);
           return Flow::Normal;
         });
       }
@@ -1277,22 +1488,21 @@ Expr Compiler::binary(const Token& op, Expr a, Expr b) {
     const bool yc = b.isConst && !a.isConst;
     const int64_t yv = b.cv.i;
     const bool xl = a.slot >= 0 && a.slotLevel > 0 && a.slotLevel == level() && a.ref;
-    const int xs = a.slot;
+    using Emit = IntNode* (Compiler::*)(IntNode*, IntNode*, bool, int64_t);
+    // Pascal's shr is a logical shift of the operand's width.
+    const Emit shr =
+        a.type->ik != IntKind::I64 ? &Compiler::intOp<shiftRight32> : &Compiler::intOp<shiftRight>;
+    const std::pair<const char*, Emit> ops[] = {
+        {"+", &Compiler::intOp<wrapAdd>},     {"-", &Compiler::intOp<wrapSub>},
+        {"*", &Compiler::intOp<wrapMul>},     {"and", &Compiler::intOp<bitAnd>},
+        {"or", &Compiler::intOp<bitOr>},      {"xor", &Compiler::intOp<bitXor>},
+        {"shl", &Compiler::intOp<shiftLeft>}, {"shr", shr}};
+    const auto* op =
+        std::find_if(std::begin(ops), std::end(ops), [&](const auto& k) { return o == k.first; });
     if (yc && xl && (o == "+" || o == "-")) {
-      const int64_t d = o == "+" ? yv : wrapSub(0, yv);
-      r.i = I([xs, d](Ctx& c) { return wrapAdd(c.frame->cells[xs].i, d); });
-    } else if (o == "+") {
-      if (yc)
-        r.i = I([x, yv](Ctx& c) { return wrapAdd((*x)(c), yv); });
-      else
-        r.i = I([x, y](Ctx& c) { return wrapAdd((*x)(c), (*y)(c)); });
-    } else if (o == "-") {
-      if (yc)
-        r.i = I([x, yv](Ctx& c) { return wrapSub((*x)(c), yv); });
-      else
-        r.i = I([x, y](Ctx& c) { return wrapSub((*x)(c), (*y)(c)); });
-    } else if (o == "*") {
-      r.i = I([x, y](Ctx& c) { return wrapMul((*x)(c), (*y)(c)); });
+      r.i = make<LocalIntNode>(a.slot, o == "+" ? yv : wrapSub(0, yv));
+    } else if (op != std::end(ops)) {
+      r.i = (this->*op->second)(x, y, yc, yv);
     } else if ((o == "div" || o == "mod") && yc && yv != 0 && yv != -1) {
       if (o == "div")
         r.i = I([x, yv](Ctx& c) { return (*x)(c) / yv; });
@@ -1306,22 +1516,6 @@ Expr Compiler::binary(const Token& op, Expr a, Expr b) {
         if (q == -1) return isDiv ? wrapSub(0, p) : 0;
         return isDiv ? p / q : p % q;
       });
-    } else if (o == "and") {
-      r.i = I([x, y](Ctx& c) { return (*x)(c) & (*y)(c); });
-    } else if (o == "or") {
-      r.i = I([x, y](Ctx& c) { return (*x)(c) | (*y)(c); });
-    } else if (o == "xor") {
-      r.i = I([x, y](Ctx& c) { return (*x)(c) ^ (*y)(c); });
-    } else if (o == "shl") {
-      r.i = I([x, y](Ctx& c) { return int64_t(uint64_t((*x)(c)) << ((*y)(c)&63)); });
-    } else if (o == "shr") {
-      // Pascal's shr is a logical shift of the operand's width.
-      const bool narrow = a.type->ik != IntKind::I64;
-      r.i = I([x, y, narrow](Ctx& c) {
-        const int64_t p = (*x)(c);
-        const uint64_t u = narrow ? uint64_t(uint32_t(p)) : uint64_t(p);
-        return int64_t(u >> ((*y)(c)&63));
-      });
     } else {
       badOperands();
     }
@@ -1334,11 +1528,11 @@ Expr Compiler::binary(const Token& op, Expr a, Expr b) {
     RealNode* y = asReal(b, op);
     r.type = tDouble_;
     if (o == "+")
-      r.r = R([x, y](Ctx& c) { return (*x)(c) + (*y)(c); });
+      r.r = realOp<std::plus<>>(x, y);
     else if (o == "-")
-      r.r = R([x, y](Ctx& c) { return (*x)(c) - (*y)(c); });
+      r.r = realOp<std::minus<>>(x, y);
     else if (o == "*")
-      r.r = R([x, y](Ctx& c) { return (*x)(c) * (*y)(c); });
+      r.r = realOp<std::multiplies<>>(x, y);
     else
       r.r = R([x, y](Ctx& c) {
         const double p = (*x)(c), q = (*y)(c);
@@ -1384,35 +1578,23 @@ Expr Compiler::compare(const Token& op, Expr a, Expr b) {
     return done(r);
   }
   const QString o = op.text;
-  enum {
-    EQ,
-    NE,
-    LT,
-    GT,
-    LE,
-    GE
-  } rel = o == "="    ? EQ
-          : o == "<>" ? NE
-          : o == "<"  ? LT
-          : o == ">"  ? GT
-          : o == "<=" ? LE
-                      : GE;
+  const Rel rel = o == "="    ? Rel::EQ
+                  : o == "<>" ? Rel::NE
+                  : o == "<"  ? Rel::LT
+                  : o == ">"  ? Rel::GT
+                  : o == "<=" ? Rel::LE
+                              : Rel::GE;
   const Kind ka = a.type->kind, kb = b.type->kind;
-  auto pick = [rel](int cmp) -> int64_t {
-    switch (rel) {
-      case EQ: return cmp == 0;
-      case NE: return cmp != 0;
-      case LT: return cmp < 0;
-      case GT: return cmp > 0;
-      case LE: return cmp <= 0;
-      default: return cmp >= 0;
-    }
-  };
   const bool strs = (ka == Kind::String || ka == Kind::Char) && (kb == Kind::String || kb == Kind::Char);
   if (strs && !(ka == Kind::Char && kb == Kind::Char)) {
     StrNode* x = asStr(a, op);
     StrNode* y = asStr(b, op);
-    r.i = I([x, y, pick](Ctx& c) { return pick(QString::compare((*x)(c), (*y)(c), Qt::CaseSensitive)); });
+    r.i = onRel(rel, [&]<Rel R>() {
+      return I([x, y](Ctx& c) -> int64_t {
+        const QString p = (*x)(c);
+        return relate<R>(QString::compare(p, (*y)(c), Qt::CaseSensitive), 0);
+      });
+    });
     return done(r);
   }
   const bool ords = a.type->isOrdinal() && b.type->isOrdinal() &&
@@ -1421,60 +1603,41 @@ Expr Compiler::compare(const Token& op, Expr a, Expr b) {
   if (ords) {
     IntNode* x = asInt(a);
     IntNode* y = asInt(b);
-    if (b.isConst && !a.isConst && a.slot >= 0 && a.slotLevel > 0 && a.slotLevel == level() && a.ref) {
-      const int64_t yv = b.cv.i;
-      const int k = a.slot;
-      switch (rel) {
-        case EQ: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i == yv; }); break;
-        case NE: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i != yv; }); break;
-        case LT: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i < yv; }); break;
-        case GT: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i > yv; }); break;
-        case LE: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i <= yv; }); break;
-        case GE: r.i = I([k, yv](Ctx& c) -> int64_t { return c.frame->cells[k].i >= yv; }); break;
-      }
-      return r;
-    }
-    if (b.isConst && !a.isConst) {
-      const int64_t yv = b.cv.i;
-      switch (rel) {
-        case EQ: r.i = I([x, yv](Ctx& c) -> int64_t { return (*x)(c) == yv; }); break;
-        case NE: r.i = I([x, yv](Ctx& c) -> int64_t { return (*x)(c) != yv; }); break;
-        case LT: r.i = I([x, yv](Ctx& c) -> int64_t { return (*x)(c) < yv; }); break;
-        case GT: r.i = I([x, yv](Ctx& c) -> int64_t { return (*x)(c) > yv; }); break;
-        case LE: r.i = I([x, yv](Ctx& c) -> int64_t { return (*x)(c) <= yv; }); break;
-        case GE: r.i = I([x, yv](Ctx& c) -> int64_t { return (*x)(c) >= yv; }); break;
-      }
-      return r;
-    }
-    switch (rel) {
-      case EQ: r.i = I([x, y](Ctx& c) -> int64_t { return (*x)(c) == (*y)(c); }); break;
-      case NE: r.i = I([x, y](Ctx& c) -> int64_t { return (*x)(c) != (*y)(c); }); break;
-      case LT: r.i = I([x, y](Ctx& c) -> int64_t { return (*x)(c) < (*y)(c); }); break;
-      case GT: r.i = I([x, y](Ctx& c) -> int64_t { return (*x)(c) > (*y)(c); }); break;
-      case LE: r.i = I([x, y](Ctx& c) -> int64_t { return (*x)(c) <= (*y)(c); }); break;
-      case GE: r.i = I([x, y](Ctx& c) -> int64_t { return (*x)(c) >= (*y)(c); }); break;
-    }
+    const bool yc = b.isConst && !a.isConst;
+    const bool local = yc && a.slot >= 0 && a.slotLevel > 0 && a.slotLevel == level() && a.ref;
+    const int k = a.slot;
+    const int64_t yv = b.cv.i;
+    r.i = onRel(rel, [&]<Rel R>() -> IntNode* {
+      if (local) return make<LocalCmpNode<R>>(k, yv);
+      if (yc) return I([x, yv](Ctx& c) -> int64_t { return relate<R>((*x)(c), yv); });
+      return I([x, y](Ctx& c) -> int64_t {
+        const int64_t p = (*x)(c);
+        return relate<R>(p, (*y)(c));
+      });
+    });
     return done(r);
   }
   if ((ka == Kind::Integer || ka == Kind::Real) && (kb == Kind::Integer || kb == Kind::Real)) {
     RealNode* x = asReal(a, op);
     RealNode* y = asReal(b, op);
-    r.i = I([x, y, pick](Ctx& c) {
-      const double p = (*x)(c), q = (*y)(c);
-      return pick(p < q ? -1 : p > q ? 1 : 0);
+    r.i = onRel(rel, [&]<Rel R>() {
+      return I([x, y](Ctx& c) -> int64_t {
+        const double p = (*x)(c);
+        return relate<R>(p, (*y)(c));
+      });
     });
     return done(r);
   }
-  if (ka == Kind::Set && kb == Kind::Set && (assignable(a.type, b) || assignable(b.type, a)) && rel != LT &&
-      rel != GT) {
+  if (ka == Kind::Set && kb == Kind::Set && (assignable(a.type, b) || assignable(b.type, a)) &&
+      rel != Rel::LT && rel != Rel::GT) {
     ValNode* x = asVal(a);
     ValNode* y = asVal(b);
     r.i = I([x, y, rel](Ctx& c) -> int64_t {
       const auto p = bitsOf((*x)(c)), q = bitsOf((*y)(c));
       switch (rel) {
-        case EQ: return p == q;
-        case NE: return p != q;
-        case LE: return (p & ~q).none();
+        case Rel::EQ: return p == q;
+        case Rel::NE: return p != q;
+        case Rel::LE: return (p & ~q).none();
         default: return (q & ~p).none();
       }
     });
@@ -1482,10 +1645,10 @@ Expr Compiler::compare(const Token& op, Expr a, Expr b) {
   }
   const bool refs = (ka == Kind::Class || ka == Kind::Nil || ka == Kind::DynArray || ka == Kind::Proc) &&
                     (kb == Kind::Class || kb == Kind::Nil || kb == Kind::DynArray || kb == Kind::Proc);
-  if (refs && (rel == EQ || rel == NE)) {
+  if (refs && (rel == Rel::EQ || rel == Rel::NE)) {
     ValNode* x = asVal(a);
     ValNode* y = asVal(b);
-    const bool eq = rel == EQ;
+    const bool eq = rel == Rel::EQ;
     r.i = I([x, y, eq](Ctx& c) -> int64_t {
       const Value p = (*x)(c), q = (*y)(c);
       return (p.a == q.a && p.i == q.i) == eq;
@@ -1571,13 +1734,16 @@ Expr Compiler::makeCall(CallSite* cs, Type* result) {
     return e;
   }
   switch (catOf(e.type)) {
-    case Cat::Ord: e.i = I([cs](Ctx& c) { return invoke(c, *cs, [](Value& v) { return v.i; }); }); break;
-    case Cat::Real: e.r = R([cs](Ctx& c) { return invoke(c, *cs, [](Value& v) { return v.f; }); }); break;
-    case Cat::Str:
-      e.s = S([cs](Ctx& c) { return invoke(c, *cs, [](Value& v) { return std::move(v.s); }); });
+    case Cat::Ord:
+      e.i = byArity<IntNode>(cs, [&]<int A>() { return make<CallNode<IntNode, int64_t, GetInt, A>>(cs); });
       break;
-    default: e.v = V([cs](Ctx& c) { return invoke(c, *cs, [](Value& v) { return std::move(v); }); }); break;
+    case Cat::Real:
+      e.r = byArity<RealNode>(cs, [&]<int A>() { return make<CallNode<RealNode, double, GetReal, A>>(cs); });
+      break;
+    case Cat::Str: e.s = make<CallNode<StrNode, QString, GetStr, -1>>(cs); break;
+    default: e.v = make<CallNode<ValNode, Value, GetVal, -1>>(cs); break;
   }
+  e.call = cs;
   return e;
 }
 
@@ -1671,8 +1837,16 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
       switch (catOf(p.type)) {
         case Cat::Ord:
           b.how = ArgBind::Int;
-          b.ik = p.type->ik;
+          b.setKind(p.type->ik);
           b.i = asInt(v);
+          if (auto* l = dynamic_cast<LocalIntNode*>(b.i)) {
+            b.src = ArgBind::FromLocal;
+            b.slot = l->k;
+            b.add = l->d;
+          } else if (auto* k = dynamic_cast<ConstIntNode*>(b.i)) {
+            b.src = ArgBind::FromConst;
+            b.add = k->x;
+          }
           break;
         case Cat::Real:
           b.how = ArgBind::Real;
@@ -1691,6 +1865,7 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
     }
     cs->args.push_back(b);
   }
+  cs->argCount = int(cs->args.size());
   cs->intArgs =
       std::all_of(cs->args.begin(), cs->args.end(), [](const ArgBind& b) { return b.how == ArgBind::Int; });
   Expr e = makeCall(cs, r->result);
@@ -1966,7 +2141,7 @@ Expr Compiler::selectors(Expr e) {
           const bool global = e.slotLevel == 0;
           RefNode* cell = RF([k, global, in, check](Ctx& c) {
             const int64_t x = (*in)(c);
-            Agg* g = (global ? c.globals[k] : c.frame->cells[k]).a.get();
+            Agg* g = (global ? c.globals[k] : c.cells[k]).a.get();
             check(c, g, x);
             c.lastAgg = g;
             return &g->v[size_t(x)];
@@ -2192,7 +2367,7 @@ Expr Compiler::builtin(int id, const Token& at) {
         const int slot = v.slot;
         const bool wide = ik == IntKind::I64;
         r.v = V([slot, k, wide](Ctx& c) {
-          Value& p = c.frame->cells[slot];
+          Value& p = c.cells[slot];
           const int64_t x = wrapAdd(p.i, k);
           p.i = wide ? x : int32_t(x);
           return Value();
@@ -2944,10 +3119,13 @@ void Compiler::parseRoutine(bool isFunction) {
   if (!tok_.isKw("begin")) expected("'BEGIN'");
   r->body = parseCompound();
   expectSym(";");
+  r->slotCount = int(r->slotTypes.size());
+  r->paramCount = int(r->params.size());
   r->scalarOnly = true;
   for (const Param& p : r->params) r->scalarOnly = r->scalarOnly && !p.byRef();
   for (const Type* t : r->slotTypes)
     r->scalarOnly = r->scalarOnly && (t->isOrdinal() || t->kind == Kind::Real);
+  r->fastScalar = r->scalarOnly;
   scopes_.pop_back();
   routineStack_.pop_back();
   curRoutine_ = savedRoutine;
@@ -3074,41 +3252,20 @@ StmtNode* Compiler::parseStatement() {
     }
     if (!e.isCall && e.type != tVoid_)
       error(tok_, QStringLiteral("':=' expected but %1 found").arg(tok_.describe()));
-    StmtNode* n;
-    switch (catOf(e.type)) {
-      case Cat::Ord: {
-        IntNode* x = e.i;
-        n = ST([x](Ctx& c) {
-          (void)(*x)(c);
-          return Flow::Normal;
-        });
-        break;
-      }
-      case Cat::Real: {
-        RealNode* x = e.r;
-        n = ST([x](Ctx& c) {
-          (void)(*x)(c);
-          return Flow::Normal;
-        });
-        break;
-      }
-      case Cat::Str: {
-        StrNode* x = e.s;
-        n = ST([x](Ctx& c) {
-          (void)(*x)(c);
-          return Flow::Normal;
-        });
-        break;
-      }
-      default: {
-        ValNode* x = e.v;
-        n = ST([x](Ctx& c) {
-          (void)(*x)(c);
-          return Flow::Normal;
-        });
-        break;
-      }
-    }
+    if (e.call)
+      return byArity<StmtNode>(e.call,
+                               [&]<int A>() { return make<CallStmtNode<A>>(e.call, t.line, t.column); });
+    auto discard = [&](auto* x) {
+      return ST([x](Ctx& c) {
+        (void)(*x)(c);
+        return Flow::Normal;
+      });
+    };
+    const Cat cat = catOf(e.type);
+    StmtNode* n = cat == Cat::Ord    ? discard(e.i)
+                  : cat == Cat::Real ? discard(e.r)
+                  : cat == Cat::Str  ? discard(e.s)
+                                     : discard(e.v);
     return withLine(n, t.line, t.column);
   }
   if (t.isSym(";")) return nullptr;
@@ -3146,21 +3303,8 @@ StmtNode* Compiler::parseIf() {
   StmtNode* a = parseStatement();
   StmtNode* b = nullptr;
   if (acceptKw("else")) b = parseStatement();
-  IntNode* c0 = asInt(cond);
-  const int line = t.line, col = t.column;
-  if (!b)
-    return ST([c0, a, line, col](Ctx& c) {
-      c.line = line;
-      c.column = col;
-      if ((*c0)(c)) return a ? (*a)(c) : Flow::Normal;
-      return Flow::Normal;
-    });
-  return ST([c0, a, b, line, col](Ctx& c) {
-    c.line = line;
-    c.column = col;
-    if ((*c0)(c)) return a ? (*a)(c) : Flow::Normal;
-    return (*b)(c);
-  });
+  return makeIf<LocalCmpNode<Rel::EQ>, LocalCmpNode<Rel::NE>, LocalCmpNode<Rel::LT>, LocalCmpNode<Rel::GT>,
+                LocalCmpNode<Rel::LE>, LocalCmpNode<Rel::GE>, IntNode>(asInt(cond), a, b, t.line, t.column);
 }
 
 StmtNode* Compiler::parseWhile() {
@@ -3421,9 +3565,11 @@ StmtNode* Compiler::parseTry() {
     StmtNode* fin = seq(std::move(fl));
     return ST([body, fin](Ctx& c) {
       Flow f = Flow::Normal;
+      const CtxSnapshot entry(c);
       try {
         if (body) f = (*body)(c);
       } catch (...) {
+        entry.restore(c);
         if (fin) (*fin)(c);
         throw;
       }
@@ -3497,6 +3643,7 @@ StmtNode* Compiler::parseTry() {
   return ST([body, handler, eCell](Ctx& c) {
     QString message;
     int line = 0, column = 0;
+    const CtxSnapshot entry(c);
     try {
       return body ? (*body)(c) : Flow::Normal;
     } catch (const ScriptThrow& t) {
@@ -3509,6 +3656,7 @@ StmtNode* Compiler::parseTry() {
       line = c.line;
       column = c.column;
     }
+    entry.restore(c);
     const QString saved = c.exceptionMessage;
     const int savedLine = c.exceptionLine, savedColumn = c.exceptionColumn;
     c.exceptionMessage = message;

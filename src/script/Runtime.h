@@ -171,6 +171,7 @@ class ValueStack {
 struct Ctx {
   Value* globals = nullptr;
   Frame* frame = nullptr;
+  Value* cells = nullptr;  // of the running routine: frame->cells, one load fewer per local
   int line = 0;
   int column = 0;
   Agg* lastAgg = nullptr;  // the container of the cell most recently designated
@@ -249,7 +250,9 @@ struct Routine {
   StmtNode* body = nullptr;
   std::vector<std::pair<int, Value>> inits;  // locals with a starting value
   bool defined = false;
-  bool scalarOnly = false;  // only ordinal and real cells, no var parameters: nothing to release
+  bool scalarOnly = false;            // only ordinal and real cells, no var parameters: nothing to release
+  int slotCount = 0, paramCount = 0;  // slotTypes.size() and params.size() once the body is compiled
+  bool fastScalar = false;            // a script routine with scalarOnly: called without cleanup
   bool forward = false;
   int declLine = 0, declColumn = 0;
   // Native and host routines.
