@@ -156,7 +156,11 @@ TEST_F(Recording, ARecordedMacroCompilesAndReplaysToTheSameValues) {
   check->SetChecked(false);
   TOBScript ob;
   list.setPascalScript(&ob);
-  ob.setScript(QStringLiteral("program Macro;\nbegin\n") + lines.join(u'\n') + QStringLiteral("\nend."));
+  // As the script window frames a recording.
+  const QStringList macro =
+      QStringList{"//Macro enregistrée le jeudi 10 décembre 2026 à 17:40:00", "", "begin"} + lines +
+      QStringList{"end."};
+  ob.setScript(macro.join(QStringLiteral("\r\n")));
   ASSERT_TRUE(ob.CompileWithMessages()) << ob.Messages().join(u'\n').toStdString();
   QStringList replayed;
   StartMacro(replayed);  // a replay while recording records the same lines again
