@@ -33,6 +33,11 @@ double framesPerSecond(System s) { return s == System::Pal ? 25.0 : 30000.0 / 10
 
 }  // namespace
 
+int64_t DvTape::samplesBefore(int64_t index) const {
+  const int64_t rate = description_.sampleRate;
+  return description_.system == System::Pal ? index * rate / 25 : index * rate * 1001 / 30000;
+}
+
 DvTape::DvTape(DvTapeDescription description, int distinctPictures) : description_(std::move(description)) {
   const int height = description_.system == System::Pal ? 576 : 480;
   media::dv::DvEncoder encoder;
@@ -72,24 +77,26 @@ bool DvTape::frameAt(int64_t index, std::span<uint8_t> frame) {
   const auto& picture = pictures_[static_cast<size_t>(index % static_cast<int64_t>(pictures_.size()))];
   std::span<uint8_t> out = frame.first(frameBytes());
   std::memcpy(out.data(), picture.data(), picture.size());
-  if (description_.sampleRate > 0) {
+  const int rate = description_.sampleRate;
+  if (rate > 0) {
     // This frame's share of a continuous 440 Hz tone, so that the sound runs on across frames.
-    const double rate = description_.sampleRate;
-    const auto first =
-        static_cast<int64_t>(std::llround(index * rate / framesPerSecond(description_.system)));
-    const auto next =
-        static_cast<int64_t>(std::llround((index + 1) * rate / framesPerSecond(description_.system)));
+    const auto first = samplesBefore(index), next = samplesBefore(index + 1);
     std::vector<int16_t> sound(static_cast<size_t>(next - first) * 2);
     for (int64_t s = 0; s < next - first; ++s) {
-      const auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * (first + s) / rate));
+      const auto v =
+          static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * static_cast<double>(first + s) / rate));
       sound[static_cast<size_t>(2 * s)] = v;
       sound[static_cast<size_t>(2 * s + 1)] = v;
     }
-    media::dv::DvMuxer muxer;
-    if (muxer.open(description_.system, description_.sampleRate) && muxer.addAudio(sound) &&
-        muxer.addVideo(out)) {
-      auto frames = muxer.takeFrames();
-      if (!frames.empty()) std::memcpy(out.data(), frames.front().data(), out.size());
+    const media::dv::AudioFormat format{rate, description_.audioBits};
+    if (format.bits == 12 || rate == 44100) {
+      media::dv::writeFrameAudio(out, description_.system, format, sound);
+    } else {
+      media::dv::DvMuxer muxer;
+      if (muxer.open(description_.system, rate) && muxer.addAudio(sound) && muxer.addVideo(out)) {
+        auto frames = muxer.takeFrames();
+        if (!frames.empty()) std::memcpy(out.data(), frames.front().data(), out.size());
+      }
     }
   }
   media::dv::writeTimeCode(out, description_.system, media::dv::timeCodeOfFrame(index, description_.system));

@@ -29,7 +29,8 @@ struct DvTapeDescription {
   media::dv::System system = media::dv::System::Pal;
   int64_t frames = 25 * 60;
   QDateTime recorded = QDateTime(QDate(2005, 12, 25), QTime(21, 45, 30));
-  int sampleRate = 48000;  // 48000 or 32000, 0 for a silent tape
+  int sampleRate = 48000;  // 48000, 44100 or 32000, 0 for a silent tape
+  int audioBits = 16;      // 16, or 12 at 32000 Hz (consumer camcorders' four-channel mode)
   std::vector<DvTapeFeature> features;
 };
 
@@ -47,6 +48,8 @@ class DvTape {
   // The recording date and time of a frame, or an invalid QDateTime in an undated stretch.
   QDateTime recordedAt(int64_t index) const;
   bool wideAt(int64_t index) const;
+  // Sound samples (per channel) on the tape before frame `index`.
+  int64_t samplesBefore(int64_t index) const;
 
  private:
   DvTapeDescription description_;

@@ -37,13 +37,15 @@ constexpr std::initializer_list<int> kAudioBlocks = {6, 22, 38, 54, 70, 86, 102,
 }  // namespace
 
 QString checkDvFrameHeader(std::span<const uint8_t> header, System& system) {
-  if (header.size() < 8 * dv::kBlockBytes) return QStringLiteral("shorter than one DV frame");
+  if (header.size() < 8 * dv::kBlockBytes) return QStringLiteral("il est plus court qu'une image DV");
   // A DIF sequence starts with its header block, two subcode blocks, three VAUX blocks and an
   // audio block, in that order, numbered from 0.
   static const int expected[7] = {0, 1, 1, 2, 2, 2, 3};
   for (size_t b = 0; b < 7; ++b)
-    if (sectionOf(header, b) != expected[b]) return QStringLiteral("no DV header block at the start");
-  if (header[1] >> 4 != 0 || header[2] != 0) return QStringLiteral("no DV header block at the start");
+    if (sectionOf(header, b) != expected[b])
+      return QStringLiteral("il ne commence pas par un bloc d'en-tête DV");
+  if (header[1] >> 4 != 0 || header[2] != 0)
+    return QStringLiteral("il ne commence pas par un bloc d'en-tête DV");
   system = (header[3] & 0x80) ? System::Pal : System::Ntsc;
   return {};
 }
@@ -52,7 +54,7 @@ std::unique_ptr<DvTapeFile> DvTapeFile::open(const QString& path, QString& error
   std::unique_ptr<DvTapeFile> tape(new DvTapeFile);
   tape->file_.setFileName(path);
   if (!QFileInfo(path).isFile() || !tape->file_.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("The DV tape file %1 cannot be opened").arg(path);
+    error = QStringLiteral("Le fichier de cassette DV « %1 » ne peut pas être ouvert.").arg(path);
     return nullptr;
   }
   const QByteArray head = tape->file_.read(static_cast<qint64>(8 * dv::kBlockBytes));
@@ -61,12 +63,15 @@ std::unique_ptr<DvTapeFile> DvTapeFile::open(const QString& path, QString& error
                                                   static_cast<size_t>(head.size())),
                          tape->system_);
   if (!why.isEmpty()) {
-    error = QStringLiteral("The DV tape file %1 is not a DV file: %2").arg(path, why);
+    error = QStringLiteral("Le fichier de cassette DV « %1 » n'est pas un fichier DV : %2.").arg(path, why);
     return nullptr;
   }
   tape->frames_ = tape->file_.size() / static_cast<qint64>(tape->frameBytes());
   if (tape->frames_ == 0) {
-    error = QStringLiteral("The DV tape file %1 is not a DV file: shorter than one DV frame").arg(path);
+    error =
+        QStringLiteral(
+            "Le fichier de cassette DV « %1 » n'est pas un fichier DV : il est plus court qu'une image DV.")
+            .arg(path);
     return nullptr;
   }
   return tape;

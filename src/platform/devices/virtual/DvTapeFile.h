@@ -1,7 +1,8 @@
 #pragma once
 // A DV tape read from a raw DV file (the frames one after the other, as camcorders' tapes are
 // dumped): PAL or NTSC from the first frame's header, a length of whole frames (a truncated last
-// frame is left out). A file that is not DV is refused with a message saying why. Frames are
+// frame is left out). A file that is not DV is refused with a message for the user (in French,
+// like the program's other messages) saying why. Frames are
 // read from the file on demand; the pack helpers read what a deck reads back from a frame.
 // Not thread-safe: one reader at a time.
 

@@ -12,7 +12,8 @@
 //                                   file=<path>           the tape is this raw DV file (a file that
 //                                                         is not DV is refused)
 //                                   frames=<n>            length of a generated tape (1500)
-//                                   audio=48000|32000|0, silent   its sound (48000)
+//                                   audio=48000|44100|32000|0, silent   its sound (48000)
+//                                   12bit                 12-bit sound (with audio=32000)
 //                                   date=<ISO date-time>  recording date of its first frame
 //                                   break=<frame>[+<s>]   recording break: the date jumps <s>
 //                                                         seconds (3600) from that frame on

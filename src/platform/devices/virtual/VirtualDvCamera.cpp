@@ -2,10 +2,13 @@
 
 #include <QLoggingCategory>
 #include <chrono>
+#include <set>
 #include <vector>
 
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/StreamingThread.h"
+#include "platform/media/SystemClock.h"
+#include "platform/ui/MessageBoxes.h"
 
 namespace vistrel::platform::devices {
 
@@ -56,8 +59,10 @@ DvCameraSettings dvCameraSettings(const QStringList& options) {
       s.tape.sampleRate = 0;
     } else if (key == QLatin1String("audio")) {
       const int rate = value.toInt(&ok);
-      ok = ok && (rate == 48000 || rate == 32000 || rate == 0);
+      ok = ok && (rate == 48000 || rate == 44100 || rate == 32000 || rate == 0);
       if (ok) s.tape.sampleRate = rate;
+    } else if (key == QLatin1String("12bit")) {
+      s.tape.audioBits = 12;
     } else if (key == QLatin1String("date")) {
       const QDateTime when = QDateTime::fromString(value, Qt::ISODate);
       ok = when.isValid();
@@ -80,6 +85,11 @@ DvCameraSettings dvCameraSettings(const QStringList& options) {
     }
     if (!ok && s.error.isEmpty())
       s.error = QStringLiteral("unknown or malformed DV option \"%1\"").arg(option);
+  }
+  // 12-bit sound exists at 32 kHz only.
+  if (s.tape.audioBits == 12 && s.tape.sampleRate != 32000) {
+    s.tape.audioBits = 16;
+    if (s.error.isEmpty()) s.error = QStringLiteral("12-bit DV sound needs audio=32000");
   }
   return s;
 }
@@ -120,11 +130,11 @@ class VirtualDvCamera::OutputPin : public BaseOutputPin {
   // waiting, so a late branch costs frames, never the deck's pace.
   void stream(StreamingThread& thread) {
     const REFERENCE_TIME interval = camera_->frameInterval();
-    const auto period = std::chrono::nanoseconds(interval * 100);
     const auto bytes = static_cast<int32_t>(camera_->mediaType().lSampleSize);
     std::vector<uint8_t> scratch(static_cast<size_t>(bytes));
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int64_t k = 0; thread.sleepUntil(t0 + k * period); ++k) {
+    // Paced by the graph's clock, which also stamps the frames.
+    const REFERENCE_TIME t0 = SystemClock::now();
+    for (int64_t k = 0; thread.sleepUntil(SystemClock::wallTimeOf(t0 + k * interval)); ++k) {
       if (camera_->deviceLost()) continue;
       REFERENCE_TIME start = camera_->streamTime();
       if (!camera_->nextFrame(scratch, start)) continue;
@@ -148,6 +158,19 @@ class VirtualDvCamera::OutputPin : public BaseOutputPin {
 };
 
 // ---------------------------------------------------------------------------------------------
+// The device is bound again at every refresh of the device lists: each refusal is told once.
+void VirtualDvCamera::tellUser(const QString& friendlyName, const QString& error) {
+  static std::mutex toldLock;
+  static std::set<QString> told;
+  const QString text =
+      error + QStringLiteral("\nLe caméscope « %1 » ne peut pas être utilisé.").arg(friendlyName);
+  {
+    std::lock_guard guard(toldLock);
+    if (!told.insert(text).second) return;
+  }
+  ui::showMessage(ui::MessageKind::Error, text);
+}
+
 VirtualDvCamera::VirtualDvCamera(const QString& friendlyName, const DvCameraSettings& settings)
     : BaseFilter(CLSID_VirtualDvCamera, friendlyName), cameraMode_(settings.cameraMode) {
   if (!settings.tapeFile.isEmpty() && !cameraMode_) {
@@ -169,10 +192,13 @@ VirtualDvCamera::VirtualDvCamera(const QString& friendlyName, const DvCameraSett
       system_ = generated_->system();
       length_ = generated_->length();
     } else {
-      error_ = QStringLiteral("The DV tape of %1 could not be generated").arg(friendlyName);
+      error_ = QStringLiteral("La cassette du caméscope « %1 » n'a pas pu être créée.").arg(friendlyName);
     }
   }
-  if (!error_.isEmpty()) qCWarning(lcDvCamera).noquote() << error_;
+  if (!error_.isEmpty()) {
+    qCWarning(lcDvCamera).noquote() << error_;
+    tellUser(friendlyName, error_);
+  }
   transport_ = std::make_unique<DvTransport>(length_, settings.initialMode);
   if (valid()) {
     std::vector<uint8_t> first(dv::frameBytes(system_));

@@ -45,7 +45,8 @@ class VirtualDvCamera : public media::BaseFilter,
                         public media::IAMDroppedFrames {
  public:
   // A camcorder over its tape; check valid() (a tape file that is not DV gives none, errorText()
-  // says why).
+  // says why, and the user is told through the message-box service, once per device and reason;
+  // construct it on the user-interface thread).
   VirtualDvCamera(const QString& friendlyName, const DvCameraSettings& settings);
   ~VirtualDvCamera() override;
 
@@ -85,6 +86,7 @@ class VirtualDvCamera : public media::BaseFilter,
 
  private:
   class OutputPin;
+  static void tellUser(const QString& friendlyName, const QString& error);
   bool readFrame(int64_t index, std::span<uint8_t> frame);
   media::dv::TimeCode timeCodeAt(int64_t index);
 

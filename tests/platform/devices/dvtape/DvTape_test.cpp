@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "platform/devices/virtual/DvTapeFile.h"
+#include "platform/media/dv/DvAudio.h"
+
 using namespace vistrel::platform::devices;
 namespace dv = vistrel::platform::media::dv;
 
@@ -74,6 +79,47 @@ TEST(DvTape, ItsFramesHoldPictureAndSound) {
   dv::DvDecoder decoder;
   std::vector<uint8_t> picture(720 * 3 * 576);
   EXPECT_TRUE(decoder.decode(frame, picture.data(), 720, 576, 2160));
+}
+
+// Consumer camcorders' 12-bit 32 kHz sound: the tone runs on across the frames, read back
+// through libavformat as 16-bit within the companding error, and the frames announce one stream.
+TEST(DvTape, TwelveBitSoundReadsBackAsTheTone) {
+  for (dv::System system : {dv::System::Pal, dv::System::Ntsc}) {
+    SCOPED_TRACE(system == dv::System::Pal ? "PAL" : "NTSC");
+    DvTapeDescription d;
+    d.system = system;
+    d.frames = 20;
+    d.sampleRate = 32000;
+    d.audioBits = 12;
+    DvTape tape(d, 1);
+    std::vector<uint8_t> frame(tape.frameBytes());
+    std::vector<int16_t> left;
+    dv::DvSplitter splitter;
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_TRUE(tape.frameAt(i, frame));
+      EXPECT_EQ(frame[4327] & 0x3F, 0x11);  // 32 kHz, 12-bit, where the program's decoder reads it
+      dv::SplitFrame parts;
+      ASSERT_TRUE(splitter.split(frame, parts));
+      ASSERT_GE(parts.audio.size(), 1u);
+      EXPECT_EQ(parts.audioStreams[0].sampleRate, 32000);
+      ASSERT_EQ(parts.audio[0].size(), 2u * static_cast<size_t>(dv::samplesInFrame(system, 32000, i)));
+      for (size_t s = 0; s < parts.audio[0].size(); s += 2) {
+        ASSERT_EQ(parts.audio[0][s], parts.audio[0][s + 1]);
+        left.push_back(parts.audio[0][s]);
+      }
+      if (i == 0) {
+        const auto info = dvInfoOfFrame(frame, system);
+        EXPECT_EQ((info.dwDVAAuxSrc >> 27) & 7, 2u);
+        EXPECT_EQ(info.dwDVAAuxSrc1, 0xFFFFFFFFu);  // the empty second pair is no stream
+      }
+    }
+    ASSERT_EQ(static_cast<int64_t>(left.size()), tape.samplesBefore(20));
+    for (size_t n = 0; n < left.size(); ++n) {
+      const double expected = 8000 * std::sin(2 * M_PI * 440 * static_cast<double>(n) / 32000);
+      // Steps of 16 around 8000; one more for the rounding of the tone itself.
+      ASSERT_NEAR(left[n], expected, 17) << n;
+    }
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/devices/virtual/VirtualTvCard.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/SystemDeviceEnum.h"
+#include "platform/ui/MessageBoxes.h"
 #include "support/TempRoot.h"
 
 using namespace vistrel::platform::devices;
@@ -97,7 +98,11 @@ TEST(VirtualDevices, EachKindInItsCategories) {
   EXPECT_EQ(classOf(video[2]), CLSID_VirtualMpegCard);
   EXPECT_EQ(classOf(video[3]), CLSID_VirtualMpegEncoder);
   std::shared_ptr<IBaseFilter> bad;
+  auto* boxes = vistrel::platform::ui::setMessageBoxService(
+      std::make_unique<vistrel::platform::ui::ScriptedMessageBoxes>());
   EXPECT_TRUE(FAILED(video[4]->BindToObject(bad)));  // not a DV tape: the device does not open
+  EXPECT_EQ(static_cast<vistrel::platform::ui::ScriptedMessageBoxes*>(boxes)->asked().size(), 1u);
+  vistrel::platform::ui::setMessageBoxService(nullptr);
   EXPECT_TRUE(devs->monikers(CLSID_AudioInputDeviceCategory).empty());
 
   auto crossbars = devs->monikers(AM_KSCATEGORY_CROSSBAR);

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <cstring>
 
 #include "platform/devices/virtual/FrameSink.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/filters/DvSplitter.h"
+#include "platform/ui/MessageBoxes.h"
 #include "support/TempRoot.h"
 
 using namespace vistrel::platform::devices;
 using namespace vistrel::platform::media;
 namespace dv = vistrel::platform::media::dv;
+using vistrel::platform::ui::MessageKind;
+using vistrel::platform::ui::ScriptedMessageBoxes;
 
 namespace {
 
@@ -71,6 +75,15 @@ TEST(VirtualDvCamera, OneInterleavedCapturePinAnnouncingItsSound) {
     EXPECT_EQ(all[0].lSampleSize, 144000u);
     EXPECT_EQ(DvSplitter::announcedAudio(all[0]), c.announced) << c.audio;
   }
+  // 12-bit sound: one stream (the empty second pair is not announced), its quantization in the
+  // source pack.
+  auto cam =
+      std::make_shared<VirtualDvCamera>(QStringLiteral("Deck"), deck({"frames=10", "audio=32000", "12bit"}));
+  ASSERT_TRUE(cam->valid());
+  EXPECT_EQ(DvSplitter::announcedAudio(cam->mediaType()), (std::vector<int>{32000}));
+  DVINFO info;
+  std::memcpy(&info, cam->mediaType().format.data(), sizeof info);
+  EXPECT_EQ((info.dwDVAAuxSrc >> 24) & 7, 1u);
 }
 
 TEST(VirtualDvCamera, TheTransportDrivesFramesAndTimeCode) {
@@ -217,19 +230,36 @@ TEST(VirtualDvCamera, ATapeFileIsPlayedAndAFileThatIsNotDvIsRefused) {
     const char* file;
     const char* why;
   };
-  for (const Bad& b : {Bad{"notes.dv", "is not a DV file"}, Bad{"short.dv", "shorter than one DV frame"},
-                       Bad{"missing.dv", "cannot be opened"}}) {
-    auto bad = std::make_shared<VirtualDvCamera>(
-        QStringLiteral("Deck"),
-        deck({("file=" + root.file(QString::fromUtf8(b.file)).toStdString()).c_str()}));
+  auto* boxes = vistrel::platform::ui::setMessageBoxService(std::make_unique<ScriptedMessageBoxes>());
+  for (const Bad& b :
+       {Bad{"notes.dv", "n'est pas un fichier DV : il ne commence pas par un bloc d'en-tête DV"},
+        Bad{"short.dv", "n'est pas un fichier DV : il est plus court qu'une image DV"},
+        Bad{"missing.dv", "ne peut pas être ouvert"}}) {
+    const QString path = root.file(QString::fromUtf8(b.file));
+    auto bad = std::make_shared<VirtualDvCamera>(QStringLiteral("Deck"),
+                                                 deck({("file=" + path.toStdString()).c_str()}));
     EXPECT_FALSE(bad->valid());
     EXPECT_TRUE(bad->errorText().contains(QString::fromUtf8(b.why))) << bad->errorText().toStdString();
+    // The user is told, with the file and the reason, as an error.
+    const auto& asked = static_cast<ScriptedMessageBoxes*>(boxes)->asked();
+    ASSERT_EQ(asked.size(), 1u) << b.file;
+    EXPECT_EQ(asked[0].kind, MessageKind::Error);
+    EXPECT_TRUE(asked[0].text.contains(path));
+    EXPECT_TRUE(asked[0].text.contains(QString::fromUtf8(b.why))) << asked[0].text.toStdString();
+    EXPECT_TRUE(asked[0].text.contains(QStringLiteral("« Deck »")));
+    // Bound again (a refresh of the device lists): refused again, not told again.
+    EXPECT_FALSE(std::make_shared<VirtualDvCamera>(QStringLiteral("Deck"),
+                                                   deck({("file=" + path.toStdString()).c_str()}))
+                     ->valid());
+    EXPECT_EQ(static_cast<ScriptedMessageBoxes*>(boxes)->asked().size(), 1u);
+    static_cast<ScriptedMessageBoxes*>(boxes)->clearAsked();
     EXPECT_EQ(bad->pinCount(), 1);
     std::shared_ptr<IEnumMediaTypes> types;
     bad->pin(0)->EnumMediaTypes(types);
     EXPECT_TRUE(types->all().empty());
     EXPECT_EQ(bad->put_Mode(ED_MODE_PLAY), E_FAIL);
   }
+  vistrel::platform::ui::setMessageBoxService(nullptr);
 }
 
 TEST(DvCameraSettings, OptionsOfTheDeviceFileLine) {
@@ -247,9 +277,13 @@ TEST(DvCameraSettings, OptionsOfTheDeviceFileLine) {
   EXPECT_EQ(s.tape.features[1].frames, 5);
   EXPECT_EQ(s.tape.features[2].kind, DvTapeFeature::Wide);
   EXPECT_EQ(s.tape.features[2].frames, 4);
-  for (const char* bad : {"frames=-3", "frames=x", "audio=44100", "undated=5", "date=yesterday", "turbo",
-                          "file=", "break=1+2+3"})
+  for (const char* bad : {"frames=-3", "frames=x", "audio=22050", "undated=5", "date=yesterday", "turbo",
+                          "file=", "break=1+2+3", "12bit"})
     EXPECT_FALSE(dvCameraSettings({QString::fromUtf8(bad)}).error.isEmpty()) << bad;
+  const DvCameraSettings twelve = dvCameraSettings({"audio=32000", "12bit"});
+  EXPECT_TRUE(twelve.error.isEmpty());
+  EXPECT_EQ(twelve.tape.audioBits, 12);
+  EXPECT_EQ(dvCameraSettings({"12bit", "audio=48000"}).tape.audioBits, 16);  // 12-bit exists at 32 kHz only
   EXPECT_EQ(dvCameraSettings({}).initialMode, ED_MODE_PLAY);
 }
 
