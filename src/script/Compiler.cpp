@@ -134,6 +134,7 @@ struct Expr {
   bool setLiteral = false;
   bool isCall = false;
   const CallSite* call = nullptr;  // of a routine call
+  StmtNode* stmt = nullptr;        // of a standard procedure: the whole statement, its line included
   // "v + a + b" where v is a plain string variable: what an in-place append needs.
   int appendTo = -1, appendLevel = -1;
   std::vector<StrNode*> appendParts;
@@ -195,6 +196,45 @@ struct LocalCmpNode final : IntNode {  // a local ordinal compared with a consta
   LocalCmpNode(int slot, int64_t v) : k(slot), y(v) {}
   int64_t operator()(Ctx& c) override { return relate<R>(c.cells[k].i, y); }
 };
+[[noreturn]] [[gnu::noinline]] void indexError(Ctx& c, int64_t k, int64_t lo, int64_t n, bool dyn) {
+  if (dyn && n == 0) runtimeError(c, QStringLiteral("Range check error (index %1 of an empty array)").arg(k));
+  runtimeError(c,
+               QStringLiteral("Range check error (index %1 out of %2..%3)").arg(k).arg(lo).arg(lo + n - 1));
+}
+
+// An element of a dynamic array held in a plain variable (a global, or a local of the running
+// routine); its index is evaluated inline when it is a local plus a constant.
+template <class Index>
+struct DynElemCell final : RefNode {
+  int k;
+  bool global;
+  Index* in;
+  DynElemCell(int slot, bool g, Index* i) : k(slot), global(g), in(i) {}
+  Value* cell(Ctx& c) {
+    const int64_t x = (*in)(c);
+    Agg* g = (global ? c.globals[k] : c.cells[k]).a.get();
+    const int64_t n = g ? int64_t(g->v.size()) : 0;
+    if (uint64_t(x) >= uint64_t(n)) [[unlikely]]
+      indexError(c, x, 0, n, true);
+    c.lastAgg = g;
+    return &g->v[size_t(x)];
+  }
+  Value* operator()(Ctx& c) override { return cell(c); }
+};
+template <class Index>
+struct DynElemInt final : IntNode {
+  DynElemCell<Index>* e;
+  explicit DynElemInt(DynElemCell<Index>* cell) : e(cell) {}
+  int64_t operator()(Ctx& c) override { return e->cell(c)->i; }
+};
+
+template <Rel R>
+struct LocalsCmpNode final : IntNode {  // two locals compared
+  int k, l;
+  LocalsCmpNode(int a, int b) : k(a), l(b) {}
+  int64_t operator()(Ctx& c) override { return relate<R>(c.cells[k].i, c.cells[l].i); }
+};
+
 // Calls f.operator()<R>() for the relation r known only at compile time of the script.
 template <class F>
 auto onRel(Rel r, F f) {
@@ -1603,13 +1643,22 @@ Expr Compiler::compare(const Token& op, Expr a, Expr b) {
   if (ords) {
     IntNode* x = asInt(a);
     IntNode* y = asInt(b);
+    auto isLocal = [&](const Expr& e) {
+      return !e.isConst && e.slot >= 0 && e.slotLevel > 0 && e.slotLevel == level() && e.ref;
+    };
     const bool yc = b.isConst && !a.isConst;
-    const bool local = yc && a.slot >= 0 && a.slotLevel > 0 && a.slotLevel == level() && a.ref;
-    const int k = a.slot;
+    const bool xl = isLocal(a), yl = isLocal(b);
+    const int k = a.slot, l = b.slot;
     const int64_t yv = b.cv.i;
     r.i = onRel(rel, [&]<Rel R>() -> IntNode* {
-      if (local) return make<LocalCmpNode<R>>(k, yv);
+      if (xl && yc) return make<LocalCmpNode<R>>(k, yv);
+      if (xl && yl) return make<LocalsCmpNode<R>>(k, l);
       if (yc) return I([x, yv](Ctx& c) -> int64_t { return relate<R>((*x)(c), yv); });
+      if (yl)
+        return I([x, l](Ctx& c) -> int64_t {
+          const int64_t p = (*x)(c);
+          return relate<R>(p, c.cells[l].i);
+        });
       return I([x, y](Ctx& c) -> int64_t {
         const int64_t p = (*x)(c);
         return relate<R>(p, (*y)(c));
@@ -2128,25 +2177,21 @@ Expr Compiler::selectors(Expr e) {
         const bool dyn = bt->kind == Kind::DynArray;
         auto check = [lo, dyn](Ctx& c, Agg* g, int64_t k) {
           const int64_t n = g ? int64_t(g->v.size()) : 0;
-          if (k < lo || k - lo >= n) {
-            if (dyn && n == 0)
-              runtimeError(c, QStringLiteral("Range check error (index %1 of an empty array)").arg(k));
-            runtimeError(
-                c,
-                QStringLiteral("Range check error (index %1 out of %2..%3)").arg(k).arg(lo).arg(lo + n - 1));
-          }
+          if (k < lo || k - lo >= n) indexError(c, k, lo, n, dyn);
         };
         if (e.ref && e.slot >= 0 && e.slotLevel >= 0 && bt->kind == Kind::DynArray) {
           const int k = e.slot;
           const bool global = e.slotLevel == 0;
-          RefNode* cell = RF([k, global, in, check](Ctx& c) {
-            const int64_t x = (*in)(c);
-            Agg* g = (global ? c.globals[k] : c.cells[k]).a.get();
-            check(c, g, x);
-            c.lastAgg = g;
-            return &g->v[size_t(x)];
-          });
-          r = fromCell(cell, bt->elem);
+          auto element = [&](auto* index) {
+            using Index = std::remove_pointer_t<decltype(index)>;
+            auto* cell = make<DynElemCell<Index>>(k, global, index);
+            r = fromCell(cell, bt->elem);
+            if (catOf(bt->elem) == Cat::Ord) r.i = make<DynElemInt<Index>>(cell);
+          };
+          if (auto* l = dynamic_cast<LocalIntNode*>(in))
+            element(l);
+          else
+            element(in);
           r.readOnly = e.readOnly;
         } else if (e.ref) {
           RefNode* base = e.ref;
@@ -2356,29 +2401,40 @@ Expr Compiler::builtin(int id, const Token& at) {
       RefNode* cell = v.ref;
       const IntKind ik = v.type->ik;
       r.type = tVoid_;
+      const int line = at.line, col = at.column;
       if (step) {
-        r.v = V([cell, step, neg, ik](Ctx& c) {
+        r.stmt = ST([cell, step, neg, ik, line, col](Ctx& c) {
+          c.line = line;
+          c.column = col;
           const int64_t d = (*step)(c);
           Value* p = (*cell)(c);
           p->i = fitInt(ik, neg ? wrapSub(p->i, d) : wrapAdd(p->i, d));
-          return Value();
+          return Flow::Normal;
         });
-      } else if (v.slotLevel > 0 && (ik == IntKind::I64 || ik == IntKind::I32)) {
+      } else if (v.slotLevel > 0 && v.slot >= 0 && (ik == IntKind::I64 || ik == IntKind::I32)) {
+        // A local of the running routine: nothing can fail, so no line to record.
         const int slot = v.slot;
         const bool wide = ik == IntKind::I64;
-        r.v = V([slot, k, wide](Ctx& c) {
+        r.stmt = ST([slot, k, wide](Ctx& c) {
           Value& p = c.cells[slot];
           const int64_t x = wrapAdd(p.i, k);
           p.i = wide ? x : int32_t(x);
-          return Value();
+          return Flow::Normal;
         });
       } else {
-        r.v = V([cell, k, ik](Ctx& c) {
+        r.stmt = ST([cell, k, ik, line, col](Ctx& c) {
+          c.line = line;
+          c.column = col;
           Value* p = (*cell)(c);
           p->i = fitInt(ik, wrapAdd(p->i, k));
-          return Value();
+          return Flow::Normal;
         });
       }
+      StmtNode* st = r.stmt;
+      r.v = V([st](Ctx& c) {
+        (*st)(c);
+        return Value();
+      });
       return r;
     }
     case bOrd:
@@ -3252,6 +3308,7 @@ StmtNode* Compiler::parseStatement() {
     }
     if (!e.isCall && e.type != tVoid_)
       error(tok_, QStringLiteral("':=' expected but %1 found").arg(tok_.describe()));
+    if (e.stmt) return e.stmt;
     if (e.call)
       return byArity<StmtNode>(e.call,
                                [&]<int A>() { return make<CallStmtNode<A>>(e.call, t.line, t.column); });
@@ -3304,7 +3361,9 @@ StmtNode* Compiler::parseIf() {
   StmtNode* b = nullptr;
   if (acceptKw("else")) b = parseStatement();
   return makeIf<LocalCmpNode<Rel::EQ>, LocalCmpNode<Rel::NE>, LocalCmpNode<Rel::LT>, LocalCmpNode<Rel::GT>,
-                LocalCmpNode<Rel::LE>, LocalCmpNode<Rel::GE>, IntNode>(asInt(cond), a, b, t.line, t.column);
+                LocalCmpNode<Rel::LE>, LocalCmpNode<Rel::GE>, LocalsCmpNode<Rel::EQ>, LocalsCmpNode<Rel::NE>,
+                LocalsCmpNode<Rel::LT>, LocalsCmpNode<Rel::GT>, LocalsCmpNode<Rel::LE>,
+                LocalsCmpNode<Rel::GE>, IntNode>(asInt(cond), a, b, t.line, t.column);
 }
 
 StmtNode* Compiler::parseWhile() {

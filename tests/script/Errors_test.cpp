@@ -99,6 +99,14 @@ const RuntimeCase kRuntimeCases[] = {
      "Range check error (index 2 out of 0..1)"},
     {"EmptyDynamicArray", "var a: array of Integer; i: Integer;\nbegin\n  i := a[0];\nend.", 3,
      "Range check error (index 0 of an empty array)"},
+    {"NegativeIndexOfLocalArray",
+     "procedure P;\nvar a: array of Integer; i: Integer;\nbegin\n  SetLength(a, 3); i := 0;\n  a[i - 1] := "
+     "5;\nend;\n"
+     "begin\n  P;\nend.",
+     5, "Range check error (index -1 out of 0..2)"},
+    {"IncOfMissingElement",
+     "var a: array of Integer; i: Integer;\nbegin\n  SetLength(a, 1);\n  i := 1;\n  Inc(a[i]);\nend.", 5,
+     "Range check error (index 1 out of 0..0)"},
     {"StringIndex", "var s: string; c: Char;\nbegin\n  s := 'ab';\n  c := s[3];\nend.", 4,
      "Range check error (index 3 out of 1..2)"},
     {"ChrOutOfRange", "var c: Char; n: Integer;\nbegin\n  n := 70000; c := Chr(n);\nend.", 3,
