@@ -1,6 +1,13 @@
 #include "platform/media/filters/AviMux.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <csignal>
 
 #include "platform/media/FilterGraph.h"
 #include "platform/media/IFileSinkFilter.h"
@@ -127,6 +134,81 @@ TEST(AviMux, StreamFormatsFollowTheInputTypes) {
   shortBlock.format.resize(20);
   EXPECT_FALSE(AviMux::streamFormatFor(shortBlock));
   EXPECT_FALSE(AviMux::streamFormatFor(MediaType(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx)));
+}
+
+// Disk full while recording. The child half runs in a process of its own, re-started from this
+// test program, whose file size limit is 1 MiB and which ignores SIGXFSZ: its writes past the
+// limit fail with EFBIG as on a full disk. It must raise one error event, keep going without
+// writing and stop normally; the parent then reads the file back.
+constexpr char kDiskFullFile[] = "VISTREL_TEST_DISK_FULL_FILE";
+constexpr rlim_t kLimit = 1 << 20;
+constexpr int kPushed = 300;  // about 2.8 MB of video and sound
+
+TEST(AviMux, DiskFullChild) {
+  if (qEnvironmentVariableIsEmpty(kDiskFullFile))
+    GTEST_SKIP() << "run by DiskFullRaisesAnErrorAndKeepsTheFile";
+  alarm(120);  // a watchdog: a hang kills the child, and the parent sees it fail
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{kLimit, kLimit};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  MuxGraph g(qEnvironmentVariable(kDiskFullFile));
+  ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pinsOf(g.mux)[1], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(g.audio->outPin(), pinsOf(g.mux)[2], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(pinsOf(g.mux)[0], pinsOf(g.writer)[0], nullptr), S_OK);
+  ASSERT_EQ(g.graph->Run(), S_OK);
+  const std::vector<uint8_t> frame(kFrame, 0x80), sound(1920 * 4, 0);
+  for (int i = 0; i < kPushed; ++i) {
+    EXPECT_TRUE(SUCCEEDED(g.video->push(frame, i * (UNITS / 25))));
+    EXPECT_TRUE(SUCCEEDED(g.audio->push(sound, i * (UNITS / 25))));
+  }
+  ASSERT_EQ(g.graph->Stop(), S_OK);
+  int errors = 0;
+  GraphEvent ev;
+  while (g.graph->GetEvent(ev, 0) == S_OK) {
+    if (ev.code == EC_ERRORABORT) ++errors;
+    g.graph->FreeEventParams(ev);
+  }
+  EXPECT_EQ(errors, 1);
+}
+
+TEST(AviMux, DiskFullRaisesAnErrorAndKeepsTheFile) {
+  if (!qEnvironmentVariableIsEmpty(kDiskFullFile)) GTEST_SKIP();
+  vistrel::testing::TempRoot root;
+  const QString path = root.file(QStringLiteral("full.avi"));
+  QProcess child;
+  auto env = QProcessEnvironment::systemEnvironment();
+  env.insert(QString::fromLatin1(kDiskFullFile), path);
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::ForwardedChannels);
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=AviMux.DiskFullChild")});
+  ASSERT_TRUE(child.waitForFinished(-1));
+  ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
+  ASSERT_EQ(child.exitCode(), 0);
+  EXPECT_LE(QFile(path).size(), static_cast<qint64>(kLimit));
+  EXPECT_GT(QFile(path).size(), static_cast<qint64>(kLimit) / 2);
+  // What reached the disk plays: whole frames, their sound, up to where the disk filled.
+  const auto probed = vistrel::testing::probeMedia(path);
+  ASSERT_TRUE(probed.opened);
+  ASSERT_EQ(probed.streams.size(), 2u);
+  EXPECT_GT(probed.streams[0].packets, 50);
+  EXPECT_LT(probed.streams[0].packets, kPushed);
+  EXPECT_EQ(probed.streams[0].bytes, probed.streams[0].packets * kFrame);
+  EXPECT_NEAR(static_cast<double>(probed.streams[1].bytes) / (1920 * 4), probed.streams[0].packets, 1.0);
+}
+
+TEST(AviMux, AnUnwritableFolderFailsTheStartAndLeavesNothing) {
+  vistrel::testing::TempRoot root;
+  root.write(QStringLiteral("plain-file"), "x");
+  const QString path = root.file(QStringLiteral("plain-file/capture.avi"));  // its folder is a file
+  MuxGraph g(path);
+  ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pinsOf(g.mux)[1], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(pinsOf(g.mux)[0], pinsOf(g.writer)[0], nullptr), S_OK);
+  EXPECT_TRUE(FAILED(g.graph->Run()));
+  const std::vector<uint8_t> frame(kFrame, 0x80);
+  g.video->push(frame, 0);  // refused or dropped, never written nor waited on
+  EXPECT_EQ(g.graph->Stop(), S_OK);
+  EXPECT_FALSE(QFile::exists(path));
 }
 
 }  // namespace
