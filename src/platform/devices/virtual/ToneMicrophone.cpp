@@ -8,6 +8,7 @@
 #include "platform/media/IAMAudioInputMixer.h"
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/StreamingThread.h"
+#include "platform/media/SystemClock.h"
 
 namespace vistrel::platform::devices {
 
@@ -95,11 +96,12 @@ class MicCapturePin : public BaseOutputPin, public IAMStreamConfig {
   void stream(StreamingThread& thread) {
     const auto w = *mt_.waveFormat();
     const int frames = static_cast<int>(w.nSamplesPerSec) * kBlockMs / 1000;
-    const auto period = std::chrono::milliseconds(kBlockMs);
-    const auto t0 = std::chrono::steady_clock::now();
+    const REFERENCE_TIME period = REFERENCE_TIME{kBlockMs} * 10000;
+    // Paced by the graph's clock, as the cameras are.
+    const REFERENCE_TIME t0 = SystemClock::now();
     double phase = 0;
     int64_t block = 0;
-    while (thread.sleepUntil(t0 + (block + 1) * period)) {
+    while (thread.sleepUntil(SystemClock::wallTimeOf(t0 + (block + 1) * period))) {
       const int64_t first = block * frames;
       ++block;
       if (mic_->deviceLost()) continue;

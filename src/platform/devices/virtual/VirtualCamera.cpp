@@ -7,6 +7,7 @@
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/IFilterGraph.h"
 #include "platform/media/StreamingThread.h"
+#include "platform/media/SystemClock.h"
 
 namespace vistrel::platform::devices {
 
@@ -107,16 +108,16 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
     const int width = bmi.biWidth, height = bmi.biHeight;
     const bool yuy2 = type.subtype == MEDIASUBTYPE_YUY2;
     const REFERENCE_TIME interval = type.averageTimePerFrame() > 0 ? type.averageTimePerFrame() : UNITS / 30;
-    const auto period = std::chrono::nanoseconds(interval * 100);
     std::vector<uint8_t> scratch(yuy2 ? dibRowBytes(width, 24) * static_cast<size_t>(height) : 0);
-    const auto t0 = std::chrono::steady_clock::now();
+    // Paced by the graph's clock, which also stamps the frames.
+    const REFERENCE_TIME t0 = SystemClock::now();
     int64_t k = 0;
-    while (thread.sleepUntil(t0 + k * period)) {
+    while (thread.sleepUntil(SystemClock::wallTimeOf(t0 + k * interval))) {
       if (camera_->deviceLost() || camera_->stalled()) {
         ++k;
         continue;
       }
-      const int64_t behind = (std::chrono::steady_clock::now() - (t0 + k * period)) / period;
+      const int64_t behind = (SystemClock::now() - (t0 + k * interval)) / interval;
       if (behind > 0) {
         // The frames whose time passed while we were late are lost, as on a real device.
         camera_->countDropped(behind);
