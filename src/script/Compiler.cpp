@@ -773,11 +773,14 @@ class Compiler {
   Expr intConst(int64_t v) {
     return constExpr(v >= INT32_MIN && v <= INT32_MAX ? tInteger_ : tInt64_, mkInt(v));
   }
-  static Value mkInt(int64_t v) {
+  // A value whose member M holds v.
+  template <auto M, class T>
+  static Value boxed(T v) {
     Value x;
-    x.i = v;
+    x.*M = std::move(v);
     return x;
   }
+  static Value mkInt(int64_t v) { return boxed<&Value::i>(v); }
   IntNode* asInt(Expr& e);
   RealNode* asReal(Expr& e, const Token& at);
   StrNode* asStr(Expr& e, const Token& at);
@@ -1082,31 +1085,13 @@ StrNode* Compiler::asStr(Expr& e, const Token& at) {
 
 ValNode* Compiler::asVal(Expr& e) {
   materialize(e);
+  auto box = [&]<auto M>(auto* n) {
+    return V([n](Ctx& c) { return boxed<M>((*n)(c)); });
+  };
   switch (catOf(e.type)) {
-    case Cat::Ord: {
-      IntNode* n = e.i;
-      return V([n](Ctx& c) {
-        Value v;
-        v.i = (*n)(c);
-        return v;
-      });
-    }
-    case Cat::Real: {
-      RealNode* n = e.r;
-      return V([n](Ctx& c) {
-        Value v;
-        v.f = (*n)(c);
-        return v;
-      });
-    }
-    case Cat::Str: {
-      StrNode* n = e.s;
-      return V([n](Ctx& c) {
-        Value v;
-        v.s = (*n)(c);
-        return v;
-      });
-    }
+    case Cat::Ord: return box.template operator()<&Value::i>(e.i);
+    case Cat::Real: return box.template operator()<&Value::f>(e.r);
+    case Cat::Str: return box.template operator()<&Value::s>(e.s);
     default: return e.v;
   }
 }
@@ -1243,15 +1228,7 @@ Expr Compiler::coerce(Expr e, Type* dst, const Token& at) {
         e.type = dst;
         return e;
       }
-      if (e.isConst)
-        return constExpr(
-            dst,
-            [&] {
-              Value v;
-              v.f = double(e.cv.i);
-              return v;
-            }(),
-            e.line, e.col);
+      if (e.isConst) return constExpr(dst, boxed<&Value::f>(double(e.cv.i)), e.line, e.col);
       r.r = asReal(e, at);
       return r;
     case Cat::Str:
@@ -1259,15 +1236,7 @@ Expr Compiler::coerce(Expr e, Type* dst, const Token& at) {
         e.type = dst;
         return e;
       }
-      if (e.isConst)
-        return constExpr(
-            dst,
-            [&] {
-              Value v;
-              v.s = QString(QChar(char16_t(e.cv.i)));
-              return v;
-            }(),
-            e.line, e.col);
+      if (e.isConst) return constExpr(dst, boxed<&Value::s>(QString(QChar(char16_t(e.cv.i)))), e.line, e.col);
       r.s = asStr(e, at);
       return r;
     default: e.type = dst; return e;
