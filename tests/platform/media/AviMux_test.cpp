@@ -211,4 +211,74 @@ TEST(AviMux, AnUnwritableFolderFailsTheStartAndLeavesNothing) {
   EXPECT_FALSE(QFile::exists(path));
 }
 
+// The chunk ids of the first movi list, in file order (the standard indexes left out).
+std::vector<std::string> movieChunks(const QByteArray& file) {
+  std::vector<std::string> ids;
+  const qsizetype movi = file.indexOf("movi");
+  if (movi < 8) return ids;
+  const auto le32 = [&](qsizetype at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(file[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(file[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(file[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(file[at + 3])) << 24;
+  };
+  const qsizetype end = movi + static_cast<qsizetype>(le32(movi - 4));
+  for (qsizetype at = movi + 4; at + 8 <= end && at + 8 <= file.size();) {
+    const std::string id = file.mid(at, 4).toStdString();
+    if (id.rfind("ix", 0) != 0) ids.push_back(id);
+    at += 8 + static_cast<qsizetype>((le32(at + 4) + 1) & ~1u);
+  }
+  return ids;
+}
+
+TEST(AviMux, InterleavedModesWriteTheChunksInTimeOrder) {
+  struct Case {
+    InterleavingMode mode;
+    bool interleaved;
+  };
+  for (const Case& c : {Case{INTERLEAVE_NONE, false}, Case{INTERLEAVE_NONE_BUFFERED, false},
+                        Case{INTERLEAVE_CAPTURE, true}, Case{INTERLEAVE_FULL, true}}) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    vistrel::testing::TempRoot root;
+    const QString path = root.file(QStringLiteral("order.avi"));
+    MuxGraph g(path);
+    ASSERT_EQ(interfaceOf<IConfigInterleaving>(g.mux)->put_Mode(c.mode), S_OK);
+    ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pinsOf(g.mux)[1], nullptr), S_OK);
+    ASSERT_EQ(g.graph->ConnectDirect(g.audio->outPin(), pinsOf(g.mux)[2], nullptr), S_OK);
+    ASSERT_EQ(g.graph->ConnectDirect(pinsOf(g.mux)[0], pinsOf(g.writer)[0], nullptr), S_OK);
+    ASSERT_EQ(g.graph->Run(), S_OK);
+    // The video runs ahead of its sound by ten frames, as a late sound card delivers.
+    const std::vector<uint8_t> frame(kFrame, 0x80), sound(1920 * 4, 0);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(g.video->push(frame, i * (UNITS / 25)), S_OK);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(g.audio->push(sound, i * (UNITS / 25)), S_OK);
+    ASSERT_EQ(g.graph->Stop(), S_OK);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 20; ++i)
+      expected.push_back(c.interleaved ? (i % 2 ? "01wb" : "00dc") : (i < 10 ? "00dc" : "01wb"));
+    EXPECT_EQ(movieChunks(root.read(QStringLiteral("order.avi"))), expected);
+    const auto probed = vistrel::testing::probeMedia(path);
+    ASSERT_TRUE(probed.opened);
+    EXPECT_EQ(probed.streams[0].packets, 10);
+    EXPECT_EQ(probed.streams[1].bytes, 10 * 1920 * 4);
+  }
+}
+
+TEST(AviMux, AStreamThatFallsSilentHoldsTheOthersBackOnlyAWhile) {
+  vistrel::testing::TempRoot root;
+  const QString path = root.file(QStringLiteral("silent.avi"));
+  MuxGraph g(path);
+  ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pinsOf(g.mux)[1], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(g.audio->outPin(), pinsOf(g.mux)[2], nullptr), S_OK);
+  ASSERT_EQ(g.graph->ConnectDirect(pinsOf(g.mux)[0], pinsOf(g.writer)[0], nullptr), S_OK);
+  ASSERT_EQ(g.graph->Run(), S_OK);  // capture interleaving, the default
+  const std::vector<uint8_t> frame(kFrame, 0x80);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(g.video->push(frame, i * (UNITS / 25)), S_OK);
+  // Four seconds of video and no sound: all but the last two seconds are on disk already.
+  EXPECT_GE(QFile(path).size(), 45 * kFrame);
+  ASSERT_EQ(g.graph->Stop(), S_OK);
+  const auto probed = vistrel::testing::probeMedia(path);
+  ASSERT_TRUE(probed.opened);
+  EXPECT_EQ(probed.streams[0].packets, 100);
+}
+
 }  // namespace

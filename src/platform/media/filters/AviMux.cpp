@@ -1,5 +1,6 @@
 #include "platform/media/filters/AviMux.h"
 
+#include <limits>
 #include <numeric>
 
 #include "platform/media/BaseInputPin.h"
@@ -167,6 +168,7 @@ HRESULT AviMux::onPause() {
   std::lock_guard lock(lock_);
   writer_.reset();
   tracks_.clear();
+  queuedBytes_ = 0;
   errorRaised_ = false;
   auto* output = static_cast<BaseOutputPin*>(pins_.front().get());
   const auto stream = interfaceOf<IStream>(output->peer());
@@ -182,6 +184,7 @@ HRESULT AviMux::onPause() {
     input->stream = writer_->addStream(*format);
     Track track;
     if (format->kind != avi::StreamKind::Audio) track.frameDuration = UNITS * format->scale / format->rate;
+    if (format->kind == avi::StreamKind::Audio && format->sampleSize > 0) track.bytesPerSecond = format->rate;
     tracks_.push_back(track);
   }
   if (tracks_.empty()) {
@@ -197,6 +200,7 @@ HRESULT AviMux::onPause() {
 
 HRESULT AviMux::onStop() {
   std::lock_guard lock(lock_);
+  drain(true);
   if (writer_) writer_->close();
   writer_.reset();
   return S_OK;
@@ -209,10 +213,34 @@ HRESULT AviMux::write(int stream, const MediaSample& sample) {
   Track& track = tracks_[static_cast<size_t>(stream)];
   uint8_t* data = nullptr;
   sample.GetPointer(&data);
-  const auto size = static_cast<uint32_t>(std::max(0, sample.GetActualDataLength()));
+  const auto size =
+      static_cast<uint32_t>(std::max(0, std::min(sample.GetActualDataLength(), sample.GetSize())));
   REFERENCE_TIME start = 0, stop = 0;
-  const bool timed = track.frameDuration > 0 && SUCCEEDED(sample.GetTime(&start, &stop));
-  if (timed) {
+  const bool timed = SUCCEEDED(sample.GetTime(&start, &stop));
+  const bool sync = sample.IsSyncPoint() == S_OK || track.frameDuration == 0;
+  const bool interleave = (mode_ == INTERLEAVE_CAPTURE || mode_ == INTERLEAVE_FULL) && tracks_.size() > 1;
+  if (!interleave) return writeNow(stream, data, size, timed, start, sync) ? S_OK : S_FALSE;
+
+  // Untimed samples are placed after what the stream has sent so far.
+  REFERENCE_TIME key = start;
+  if (!timed) {
+    const REFERENCE_TIME origin = std::max<REFERENCE_TIME>(track.firstStart, 0);
+    key = track.frameDuration > 0    ? origin + track.samplesSeen * track.frameDuration
+          : track.bytesPerSecond > 0 ? origin + track.bytesSeen * UNITS / track.bytesPerSecond
+                                     : origin;
+  }
+  ++track.samplesSeen;
+  track.bytesSeen += size;
+  track.queue.push_back(Pending{std::vector<uint8_t>(data, data + size), timed, start, sync, key});
+  queuedBytes_ += size;
+  drain(false);
+  return writer_ && !writer_->failed() ? S_OK : S_FALSE;
+}
+
+bool AviMux::writeNow(int stream, const uint8_t* data, uint32_t size, bool timed, REFERENCE_TIME start,
+                      bool sync) {
+  Track& track = tracks_[static_cast<size_t>(stream)];
+  if (timed && track.frameDuration > 0) {
     if (track.firstStart < 0) track.firstStart = start;
     const int64_t due = (start - track.firstStart + track.frameDuration / 2) / track.frameDuration;
     // Frames lost upstream leave a hole in time: empty chunks keep the frame count in step.
@@ -220,14 +248,51 @@ HRESULT AviMux::write(int stream, const MediaSample& sample) {
       while (track.written < due && writer_->writeChunk(stream, nullptr, 0, false)) ++track.written;
     }
   }
-  bool ok = writer_->writeChunk(stream, reinterpret_cast<const char*>(data), size,
-                                sample.IsSyncPoint() == S_OK || track.frameDuration == 0);
+  const bool ok = writer_->writeChunk(stream, reinterpret_cast<const char*>(data), size, sync);
   if (ok) ++track.written;
-  if (!ok && !errorRaised_) {
-    errorRaised_ = true;
-    NotifyEvent(GraphEvent{EC_ERRORABORT, static_cast<intptr_t>(E_FAIL), 0, nullptr});
+  if (!ok) raiseError();
+  return ok;
+}
+
+void AviMux::raiseError() {
+  if (errorRaised_) return;
+  errorRaised_ = true;
+  NotifyEvent(GraphEvent{EC_ERRORABORT, static_cast<intptr_t>(E_FAIL), 0, nullptr});
+}
+
+void AviMux::drain(bool everything) {
+  const REFERENCE_TIME longestWait = mode_ == INTERLEAVE_FULL ? 10 * UNITS : 2 * UNITS;
+  constexpr size_t kMostQueuedBytes = size_t{256} << 20;
+  while (writer_) {
+    if (writer_->failed()) {
+      for (Track& t : tracks_) t.queue.clear();
+      queuedBytes_ = 0;
+      return;
+    }
+    int oldest = -1;
+    bool everyStreamWaiting = true;
+    REFERENCE_TIME newest = std::numeric_limits<REFERENCE_TIME>::min();
+    for (size_t i = 0; i < tracks_.size(); ++i) {
+      const auto& q = tracks_[i].queue;
+      if (q.empty()) {
+        everyStreamWaiting = false;
+        continue;
+      }
+      newest = std::max(newest, q.back().key);
+      if (oldest < 0 || q.front().key < tracks_[static_cast<size_t>(oldest)].queue.front().key)
+        oldest = static_cast<int>(i);
+    }
+    if (oldest < 0) return;
+    Track& track = tracks_[static_cast<size_t>(oldest)];
+    const bool heldTooLong =
+        newest - track.queue.front().key > longestWait || queuedBytes_ > kMostQueuedBytes;
+    if (!everything && !everyStreamWaiting && !heldTooLong) return;
+    Pending chunk = std::move(track.queue.front());
+    track.queue.pop_front();
+    queuedBytes_ -= chunk.data.size();
+    writeNow(oldest, chunk.data.data(), static_cast<uint32_t>(chunk.data.size()), chunk.timed, chunk.start,
+             chunk.sync);
   }
-  return ok ? S_OK : S_FALSE;
 }
 
 HRESULT AviMux::put_Mode(InterleavingMode mode) {

@@ -10,7 +10,14 @@
 // (after the File Writer's own stop, which keeps its file open until the graph's last phase)
 // writes the indexes and the final headers. A write failure (disk full) raises EC_ERRORABORT
 // once; the samples that follow are dropped and the file written so far stays readable.
+//
+// Interleaving (IConfigInterleaving): INTERLEAVE_NONE (and NONE_BUFFERED) writes each sample as
+// it comes. INTERLEAVE_CAPTURE and INTERLEAVE_FULL write the chunks in time order across the
+// streams: a sample waits (a copy, never blocking its thread) until every stream has one queued,
+// and the oldest is written; a stream that falls silent holds the others back for at most 2 s of
+// stream time (capture) or 10 s (full), and the stop writes what is left in order.
 
+#include <deque>
 #include <mutex>
 #include <optional>
 
@@ -44,12 +51,28 @@ class AviMux : public BaseFilter, public IConfigInterleaving {
   HRESULT onStop() override;
 
  private:
+  struct Pending {
+    std::vector<uint8_t> data;
+    bool timed;
+    REFERENCE_TIME start;
+    bool sync;
+    REFERENCE_TIME key;  // its place in time among the streams' chunks
+  };
   struct Track {
     REFERENCE_TIME firstStart = -1;
     int64_t written = 0;  // chunks written, empty ones included
     REFERENCE_TIME frameDuration = 0;
+    uint32_t bytesPerSecond = 0;  // sound: to place untimed samples
+    int64_t bytesSeen = 0;
+    int64_t samplesSeen = 0;
+    std::deque<Pending> queue;
   };
   void addInput();
+  // Under the lock: writes one chunk of `stream` (filling a gap left by lost frames first).
+  bool writeNow(int stream, const uint8_t* data, uint32_t size, bool timed, REFERENCE_TIME start, bool sync);
+  // Under the lock: writes queued chunks in time order, all of them when `everything`.
+  void drain(bool everything);
+  void raiseError();
 
   std::mutex lock_;
   std::optional<avi::AviWriter> writer_;
@@ -57,6 +80,7 @@ class AviMux : public BaseFilter, public IConfigInterleaving {
   bool errorRaised_ = false;
   InterleavingMode mode_ = INTERLEAVE_CAPTURE;
   REFERENCE_TIME leaving_ = UNITS, preroll_ = 0;
+  size_t queuedBytes_ = 0;
   int nextInputNumber_ = 1;
 };
 
