@@ -60,6 +60,7 @@ TCaptureForm::TCaptureForm(QWidget* parent) : QWidget(parent) {
   connectDossiersFrame();
   connectSourcesFrame();
   connectPreviewControls();
+  connectExtraireFrame();
   handle_ = platform::ui::registerWindow(this);
   platform::devices::VirtualDevices::instance().addNotifyWindow(handle_);
   platform::devices::HotplugMonitor::system().addNotifyWindow(handle_);
@@ -123,6 +124,7 @@ void TCaptureForm::ChargerPrefs1() {
     platform::traceLine(QStringLiteral("MuteOn passed"));
     ChargerDossiers();
     platform::traceLine(QStringLiteral("DossiersFrame passed"));
+    ChargerExtraire();
     sourcesFrame_->leFramerate->setText(QString::number(params_->Real(QStringLiteral("Framerate")).Value));
     platform::traceLine(QStringLiteral("SourcesFrame passed"));
     const bool freeze = params_->Boolean(QStringLiteral("Freeze Preview")).Value != 0;
@@ -192,6 +194,7 @@ void TCaptureForm::AppEventsIdle() {
       platform::traceLine(QStringLiteral("erreur passed"));
     }
   });
+  ModeImageParImage(false);
   startupInProgress_ = false;
   platform::traceLine(QStringLiteral("Exit AppEventsIdle"));
   emit deferredStartFinished();
@@ -298,6 +301,14 @@ bool TCaptureForm::event(QEvent* e) {
 void TCaptureForm::onWindowMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
   if (message == platform::devices::WM_DEVICECHANGE) {
     onDeviceChange(wParam, lParam);
+    return;
+  }
+  if (message == platform::ui::WM_USER + 1) {
+    onGrabbed(static_cast<int>(lParam));
+    return;
+  }
+  if (message == platform::ui::WM_USER + 2) {
+    onCountdown(wParam);
     return;
   }
   const sources::TVideoSource* video = currentVideo();

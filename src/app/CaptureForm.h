@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QList>
 #include <QPointer>
@@ -89,6 +90,7 @@ enum class CaptureEvent;
 struct TInterfaceLook;
 struct TPreviewFlags;
 class TDossiersFrame;
+class TExtraireFrame;
 class TSourcesFrame;
 
 enum TEtatCapture : uint8_t { etatPreview = 1, etatCapture = 2, etatProgAttente = 3, etatProgCapture = 4 };
@@ -411,6 +413,36 @@ class TCaptureForm : public QWidget {
   bool separateAudio_ = false;
   bool notifierBeforeRecording_ = true;
   // ---- End of recording control -------------------------------------------------------------------
+  // ---- Grabbing, the intervalometer and image-by-image recording (CaptureForm_Grab.cpp) ----------
+ public:
+  TExtraireFrame* extraireFrame() const { return extraireFrame_; }
+  void saGrabexecute();
+  void RxSwitch1Click();
+  void SauverImage();
+  void ModeImageParImage(bool on);
+  bool modeImageParImage() const { return imageByImage_; }
+  void FinImageParImage();
+  // The last picture saved (or about to be), after deinterlacing and aspect correction.
+  const QImage& savedPicture() const { return grabSaved_; }
+  // Plays the countdown beeps (a WAV file each); the sound output unless replaced.
+  void setBeepPlayer(std::function<void(const QByteArray&)> player) { beepPlayer_ = std::move(player); }
+
+ private:
+  std::map<QString, actions::THandler> grabHandlers();
+  void connectExtraireFrame();
+  void ChargerExtraire();
+  void AfficherStatutIntervallo();
+  void grabAvecVideo();
+  void grabSansVideo();
+  void setImageExtension(int extension);
+  void onGrabbed(int slot);
+  void onCountdown(intptr_t seconds);
+  filters::Tvt_Superposer* grabFilter();
+
+  TExtraireFrame* extraireFrame_ = nullptr;
+  QImage grabRaw_, grabProcessed_, grabSaved_, grabMask1_, grabMask2_;
+  std::function<void(const QByteArray&)> beepPlayer_;
+  // ---- End of grabbing ----------------------------------------------------------------------------
 };
 
 }  // namespace vistrel::app

@@ -130,6 +130,7 @@ std::map<QString, THandler> TCaptureForm::mainHandlers() {
   h.merge(sourcesHandlers());
   h.merge(previewHandlers());
   h.merge(recordingHandlers());
+  h.merge(grabHandlers());
   return h;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
+#include "app/ExtraireFrame.h"
 #include "app/SourcesFrame.h"
 #include "settings/Parameters.h"
 
@@ -149,8 +150,12 @@ void TCaptureForm::createControls() {
 void TCaptureForm::createPanels() {
   sourcesFrame_ = new TSourcesFrame(this);
   dossiersFrame_ = new TDossiersFrame(this);
+  extraireFrame_ = new TExtraireFrame(this);
   for (int i = 0; i < kPanelCount; ++i) {
-    QFrame* frame = i == 0 ? sourcesFrame_ : i == 1 ? static_cast<QFrame*>(dossiersFrame_) : new QFrame(this);
+    QFrame* frame = i == 0   ? sourcesFrame_
+                    : i == 1 ? static_cast<QFrame*>(dossiersFrame_)
+                    : i == 3 ? static_cast<QFrame*>(extraireFrame_)
+                             : new QFrame(this);
     frame->setObjectName(QString::fromLatin1(kPanelClassNames[i]));
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(424, 40, 275, 400);

@@ -4,6 +4,7 @@
 
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
+#include "app/ExtraireFrame.h"
 #include "app/FileNaming.h"
 #include "app/SourcesFrame.h"
 #include "platform/Environment.h"
@@ -51,6 +52,7 @@ void TCaptureForm::showVideoName() {
 void TCaptureForm::showImageName() {
   dossiersFrame_->LabelImage->setText(imageByImage_ ? QStringLiteral("Capture Image/Image dans Vidéo")
                                                     : QFileInfo(imageFileName_).fileName());
+  if (extraireFrame_) extraireFrame_->destlabel->setText(dossiersFrame_->LabelImage->text());
 }
 
 void TCaptureForm::VideoDirEditChange() {

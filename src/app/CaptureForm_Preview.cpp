@@ -246,6 +246,7 @@ void TCaptureForm::AvecVideo() {
   shape1_->raise();
   for (const char* name : {"acSliders", "saGrab", "saCapturerBascule", "tafullscreen"})
     if (auto* a = action(QString::fromLatin1(name))) a->setEnabled(true);
+  grabAvecVideo();
   for (const char* name : {"taIncruster", "acVertFlip", "acHorzFlip"})
     if (auto* a = action(QString::fromLatin1(name))) a->setEnabled(processingAllowed_);
   sourcesFrame_->LabVideo->show();
@@ -265,6 +266,7 @@ void TCaptureForm::SansVideo() {
   for (const char* name : {"saGrab", "acSliders", "taIncruster", "saCapturerBascule", "acVertFlip",
                            "acHorzFlip", "tafullscreen"})
     if (auto* a = action(QString::fromLatin1(name))) a->setEnabled(false);
+  grabSansVideo();
   sourcesFrame_->LabVideo->hide();
   sourcesFrame_->sbVideoSettings->hide();
 }

@@ -176,9 +176,9 @@ bool TCaptureForm::buildRecording(uint8_t format) {
     case RecordRequest::DVRecompressed: return recorder.RecordDVRecompressed(file);
     case RecordRequest::Wmv: return recorder.RecordWmv(file);
     case RecordRequest::Images:
-      if (!recorder.RecordImages(file, [this] { imageByImageCount_ = 0; })) return false;
+      if (!recorder.RecordImages(file, [this] { FinImageParImage(); })) return false;
       imageByImageCount_ = 0;
-      imageByImage_ = true;
+      ModeImageParImage(true);
       return true;
     case RecordRequest::DivX: return recorder.RecordDivX(file);
     case RecordRequest::Wav: return recorder.RecordWav(file);
@@ -239,7 +239,7 @@ bool TCaptureForm::StopperCapture() {
     bool ok = true;
     if (auto* v = currentVideo()) ok = ok && v->Connected;
     if (auto* a = currentAudio()) ok = ok && a->Connected;
-    imageByImage_ = false;
+    ModeImageParImage(false);
     droppedFrames_.reset();
     if (ok) {
       AppliquerVolume();
@@ -271,7 +271,8 @@ void TCaptureForm::FinirFichier() {
         item.AudioInput = sourcesFrame_->cbEntries->currentText();
         item.CaptureFormat = sourcesFrame_->cbFormatCapture->currentText();
       }
-      sessionFiles_->Add(std::move(item));
+      // An image-by-image recording without a grab has removed its file: nothing to list.
+      if (QFileInfo::exists(videoFileName_)) sessionFiles_->Add(std::move(item));
       NomVideo();
     }
     if (sceneFile_->IsOpen()) {
@@ -450,9 +451,7 @@ void TCaptureForm::SetInterfaceProgCapture() {
 
 void TCaptureForm::AfficherStatut() {
   if (!statusBar_) return;
-  const uint8_t ext = static_cast<uint8_t>(params_->Integer(QStringLiteral("Extension des images")).Value);
-  // The intervalometer is not part of the window yet: it never runs.
-  statusBar_->setPanel(0, PreviewPanel0(ext, false, 0, {}), PreviewPanel0Colour(false));
+  AfficherStatutIntervallo();
   const TPreviewFlags flags = previewFlags(overlayApplied_);
   statusBar_->setPanel(1, PreviewPanel1(QString::fromUtf8("Prévisualisation"), flags));
   statusSuffix_ = PreviewSuffix(flags);
