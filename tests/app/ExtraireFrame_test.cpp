@@ -199,6 +199,20 @@ TEST_F(GrabTest, RefusingToOverwriteKeepsTheFileAndTheName) {
   EXPECT_EQ(QImageReader(third).format(), "bmp");
 }
 
+TEST_F(GrabTest, APictureThatCannotBeWrittenIsSaidAndFreesItsSlot) {
+  form->dossiersFrame()->ImageDirEdit->setText(root.file(QStringLiteral("gone")));
+  const QString name = form->imageFileName();
+  form->runAction(QStringLiteral("saGrab"));
+  ASSERT_TRUE(waitFor([&] { return !scripted().asked().empty(); }));
+  EXPECT_EQ(scripted().asked().front().kind, vistrel::platform::ui::MessageKind::Error);
+  EXPECT_TRUE(scripted().asked().front().text.contains(name));
+  EXPECT_FALSE(QFileInfo::exists(name));
+  EXPECT_EQ(form->sessionFiles().Count(), 0);
+  EXPECT_EQ(form->imageFileName(), name);  // the next grab tries the same name
+  auto& ring = form->dm().Superposer->processing().GrabRing();
+  for (int s = 0; s < vistrel::filters::OverlayGrabRing::kSlots; ++s) EXPECT_FALSE(ring.Busy(s)) << s;
+}
+
 TEST_F(GrabTest, IntervalZeroGrabsEveryFrameAsFarAsSlotsAllow) {
   // While the window does not look, every frame is grabbed until the twenty slots are busy.
   auto& ring = form->dm().Superposer->processing().GrabRing();
