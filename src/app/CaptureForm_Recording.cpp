@@ -272,7 +272,7 @@ void TCaptureForm::FinirFichier() {
         item.CaptureFormat = sourcesFrame_->cbFormatCapture->currentText();
       }
       // An image-by-image recording without a grab has removed its file: nothing to list.
-      if (QFileInfo::exists(videoFileName_)) sessionFiles_->Add(std::move(item));
+      if (!imageByImage_ || imageByImageCount_ > 0) sessionFiles_->Add(std::move(item));
       NomVideo();
     }
     if (sceneFile_->IsOpen()) {
