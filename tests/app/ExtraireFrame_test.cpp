@@ -354,3 +354,33 @@ TEST_F(GrabTest, AnImageByImageRecordingWithoutGrabsLeavesNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GrabTest, ACutFinishesTheImageByImageFileAndTheNextStartsFromNoGrab) {
+  chooseFormat("Image/Image");
+  form->params().Real(QStringLiteral("Framerate")).Value = 25.0;
+  const QString first = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  auto& gate = form->dm().ControlFilter->processing();
+  form->runAction(QStringLiteral("saGrab"));
+  ASSERT_TRUE(waitFor([&] { return form->imageByImageCount() == 1; }));
+  ASSERT_TRUE(waitFor([&] { return !gate.IsOpen(); }));
+  form->runAction(QStringLiteral("acCouper"));
+  EXPECT_EQ(form->etat(), etatCapture);
+  EXPECT_EQ(form->imageByImageCount(), 0);
+  const QString cut = form->videoFileName();
+  EXPECT_NE(cut, first);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatPreview);
+  const auto header = FindAviVideoHeader(first);
+  ASSERT_TRUE(header);
+  const QByteArray bytes = fileBytes(first);
+  EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + header->scaleOffset), 40'000u);
+  EXPECT_FALSE(QFileInfo::exists(cut));  // the part after the cut had no grab
+  ASSERT_EQ(form->sessionFiles().Count(), 1);
+  EXPECT_EQ(form->sessionFiles().Item(0).Path, first);
+}
+
+}  // namespace
