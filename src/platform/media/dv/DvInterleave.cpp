@@ -233,9 +233,14 @@ void DvMuxer::packReady() {
   std::vector<int16_t> sound;
   while (!waitingVideo_.empty()) {
     const auto wanted = static_cast<size_t>(samplesInFrame(system_, sampleRate_, videoCount_)) * 2;
-    if (waitingAudio_.size() < wanted) return;
-    sound.assign(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(wanted));
-    waitingAudio_.erase(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(wanted));
+    // Sound that stops (a source gone quiet) holds the pictures back one second at most; the
+    // frames then go out with what sound there is, the rest silent.
+    constexpr size_t kMostWaitingFrames = 25;
+    if (waitingAudio_.size() < wanted && waitingVideo_.size() <= kMostWaitingFrames) return;
+    const size_t taken = std::min(wanted, waitingAudio_.size() & ~size_t{1});
+    sound.assign(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(taken));
+    sound.resize(wanted, 0);
+    waitingAudio_.erase(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(taken));
     std::vector<uint8_t> frame = std::move(waitingVideo_.front());
     waitingVideo_.pop_front();
     writeFrameAudio(frame, system_, format_, sound);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/media/dv/DvCodec.h"
@@ -209,6 +210,25 @@ TEST(DvAudio, LibavformatReadsOurPackingBack) {
     for (size_t i = 0; i < received.size(); ++i)
       ASSERT_LT(std::abs(received[i] - sent[i]), c.format.bits == 12 ? compandingStep(sent[i]) : 1) << i;
   }
+}
+
+TEST(DvAudio, PicturesAreNotHeldBackLongWhenTheSoundStops) {
+  const auto video = encodedFrame(System::Pal);
+  DvMuxer muxer;
+  ASSERT_TRUE(muxer.open(System::Pal, 32000, 12));
+  ASSERT_TRUE(muxer.addAudio(tone(1280 + 300, 0, 32000)));  // one frame's sound and a little more
+  for (int i = 0; i < 60; ++i) ASSERT_TRUE(muxer.addVideo(video));
+  const auto frames = muxer.takeFrames();
+  ASSERT_GE(frames.size(), 30u);  // at most a second waits
+  AudioFormat format;
+  std::vector<int16_t> first, second, third;
+  ASSERT_TRUE(readFrameAudio(frames[0], System::Pal, format, first));
+  ASSERT_TRUE(readFrameAudio(frames[1], System::Pal, format, second));
+  ASSERT_TRUE(readFrameAudio(frames[2], System::Pal, format, third));
+  EXPECT_EQ(second.size(), 1280u * 2);
+  EXPECT_NE(second[10], 0);        // the sound that was left
+  EXPECT_EQ(second[2 * 1000], 0);  // then silence
+  EXPECT_TRUE(std::all_of(third.begin(), third.end(), [](int16_t v) { return v == 0; }));
 }
 
 }  // namespace
