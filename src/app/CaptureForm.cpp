@@ -13,6 +13,7 @@
 
 #include "app/ApplicationTexts.h"
 #include "app/DossiersFrame.h"
+#include "app/GrabPicture.h"
 #include "app/ImageList.h"
 #include "app/Plaque.h"
 #include "app/SourcesFrame.h"
@@ -125,7 +126,7 @@ void TCaptureForm::ChargerPrefs1() {
     ChargerDossiers();
     platform::traceLine(QStringLiteral("DossiersFrame passed"));
     ChargerExtraire();
-    sourcesFrame_->leFramerate->setText(QString::number(params_->Real(QStringLiteral("Framerate")).Value));
+    sourcesFrame_->leFramerate->setText(FramerateText(params_->Real(QStringLiteral("Framerate")).Value));
     platform::traceLine(QStringLiteral("SourcesFrame passed"));
     const bool freeze = params_->Boolean(QStringLiteral("Freeze Preview")).Value != 0;
     if (auto* a = action(QStringLiteral("taFreezepreview"))) {
@@ -217,9 +218,8 @@ void TCaptureForm::SauverPrefs() {
     SauverDossiers();
     params_->String(QStringLiteral("Source video")).Value = sourcesFrame_->cboxvideo->currentText();
     params_->String(QStringLiteral("Source Audio")).Value = sourcesFrame_->cboxAudio->currentText();
-    bool ok = false;
-    const double rate = sourcesFrame_->leFramerate->text().toDouble(&ok);
-    params_->Real(QStringLiteral("Framerate")).Value = ok ? rate : 18.0;
+    params_->Real(QStringLiteral("Framerate")).Value =
+        ParseFramerate(sourcesFrame_->leFramerate->text()).value_or(18.0);
     params_->String(QStringLiteral("Sources Exclues")).Value = sourcesExcluesText();
   });
   params_->SaveAll();

@@ -76,6 +76,23 @@ void TCaptureForm::connectExtraireFrame() {
     if (index >= 0 && params_->Find(QStringLiteral("Unités Intervallomètre")))
       params_->Integer(QStringLiteral("Unités Intervallomètre")).Value = index;
   });
+  QLineEdit* rate = sourcesFrame_->leFramerate;
+  rate->setToolTip(QStringLiteral(
+      "Nombre d'images par secondes du fichier avi obtenu par la capture image/image.\r\nCe peut "
+      "être un nombre décimal (la partie décimale est séparée par une virgule)."));
+  connect(rate, &QLineEdit::editingFinished, this, [this, rate] {
+    if (!params_->Find(QStringLiteral("Framerate"))) return;
+    if (const auto value = ParseFramerate(rate->text())) {
+      params_->Real(QStringLiteral("Framerate")).Value = *value;
+      return;
+    }
+    rate->setText(QStringLiteral("18,0"));
+    params_->Real(QStringLiteral("Framerate")).Value = 18.0;
+    platform::ui::showMessage(
+        MessageKind::Warning,
+        QStringLiteral("La valeur de \"images/seconde\" n'est pas correcte\r\nEntrez une "
+                       "valeur décimale - avec virgule comme séparateur"));
+  });
   connect(f->destlabel, &TLinkLabel::clicked, this, [this] { runAction(QStringLiteral("acDossiersFrame")); });
   f->Image->setPixmap(QPixmap());
   beepPlayer_ = [](const QByteArray& wav) { platform::shell::SoundPlayer::shared().play(wav); };

@@ -1,6 +1,7 @@
 #include "app/GrabPicture.h"
 
 #include <QImageWriter>
+#include <QLocale>
 #include <QSaveFile>
 #include <QtEndian>
 #include <cmath>
@@ -98,6 +99,21 @@ QByteArray BeepWave(int which) {
   wav.append(samples);
   if (pad) wav.append('\0');
   return wav;
+}
+
+std::optional<double> ParseFramerate(const QString& text) {
+  QLocale french(QLocale::French);
+  french.setNumberOptions(QLocale::RejectGroupSeparator);
+  bool ok = false;
+  const double rate = french.toDouble(text.trimmed(), &ok);
+  if (!ok || !std::isfinite(rate) || rate <= 0) return std::nullopt;
+  return rate;
+}
+
+QString FramerateText(double rate) {
+  QLocale french(QLocale::French);
+  french.setNumberOptions(QLocale::OmitGroupSeparator);
+  return french.toString(rate, 'g', 15);
 }
 
 bool WritePicture(const QImage& picture, const QString& path, int extension, int quality) {

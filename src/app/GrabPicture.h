@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace vistrel::app {
 
@@ -42,6 +43,13 @@ int32_t IntervalPeriod(int32_t value, int unit, double framesPerSecond);
 // The two countdown sounds as WAV files: 0 "BEEP0" (the grab), 1 "BEEP1" (the seconds before).
 // 8-bit mono PCM at 11 025 Hz, 649 and 635 samples long.
 QByteArray BeepWave(int which);
+
+// The frames per second of an image-by-image video as the user writes it, a decimal number with
+// a comma ("12,5"); nullopt when the text is not one, or is not above 0 (no video has such a
+// rate, and the rate divides the file's time scale).
+std::optional<double> ParseFramerate(const QString& text);
+// The rate as the field shows it ("18", "12,5").
+QString FramerateText(double rate);
 
 // Writes the picture as a Windows bitmap (extension 0) or a JPEG of `quality` 1 to 100
 // (extension 1). False when the file cannot be written.

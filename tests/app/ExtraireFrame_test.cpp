@@ -341,6 +341,28 @@ TEST_F(GrabTest, ImageByImageRecordsOneFramePerGrabAtTheChosenRate) {
   avformat_close_input(&context);
 }
 
+TEST_F(GrabTest, TheFrameRateFieldTakesADecimalCommaAndResetsAWrongValue) {
+  QLineEdit* field = form->sourcesFrame()->leFramerate;
+  auto& rate = form->params().Real(QStringLiteral("Framerate")).Value;
+  field->setText(QStringLiteral("12,5"));
+  emit field->editingFinished();
+  EXPECT_DOUBLE_EQ(rate, 12.5);
+  EXPECT_TRUE(scripted().asked().empty());
+  for (const char* wrong : {"12.5", "douze", "0"}) {
+    scripted().clearAsked();
+    rate = 25.0;
+    field->setText(QString::fromLatin1(wrong));
+    emit field->editingFinished();
+    EXPECT_EQ(field->text(), "18,0") << wrong;
+    EXPECT_DOUBLE_EQ(rate, 18.0) << wrong;
+    ASSERT_EQ(scripted().asked().size(), 1u) << wrong;
+    EXPECT_EQ(scripted().asked().front().text,
+              QString::fromUtf8(
+                  "La valeur de \"images/seconde\" n'est pas correcte\r\nEntrez une valeur décimale - "
+                  "avec virgule comme séparateur"));
+  }
+}
+
 TEST_F(GrabTest, AnImageByImageRecordingWithoutGrabsLeavesNoFile) {
   chooseFormat("Image/Image");
   const QString video = form->videoFileName();

@@ -130,6 +130,21 @@ TEST(GrabPicture, AnUnwritablePathFails) {
   EXPECT_FALSE(WritePicture(QImage(), dir.filePath("null.bmp"), 0, 50));
 }
 
+TEST(GrabPicture, FramerateIsADecimalNumberWithAComma) {
+  const std::pair<const char*, double> good[] = {
+      {"18", 18.0}, {"12,5", 12.5}, {" 0,5 ", 0.5}, {"29,97", 29.97}};
+  for (auto [text, rate] : good) {
+    const auto parsed = ParseFramerate(QString::fromLatin1(text));
+    ASSERT_TRUE(parsed) << text;
+    EXPECT_DOUBLE_EQ(*parsed, rate) << text;
+  }
+  for (const char* text : {"", "abc", "12.5", "0", "-3", "0,0", "1 000", "inf", "12,5x"})
+    EXPECT_FALSE(ParseFramerate(QString::fromLatin1(text))) << text;
+  EXPECT_EQ(FramerateText(18.0), "18");
+  EXPECT_EQ(FramerateText(12.5), "12,5");
+  EXPECT_EQ(ParseFramerate(FramerateText(29.97)), 29.97);
+}
+
 // The overlay filter's intervalometer, as the window relies on it (times in 100 µs).
 TEST(GrabIntervalometer, NextAdvancesByThePeriodAndCatchesUp) {
   vistrel::filters::OverlayIntervalometer clock;
