@@ -1,6 +1,7 @@
 #include "platform/devices/virtual/VirtualDvCamera.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 #include <chrono>
 #include <set>
 #include <vector>
@@ -136,7 +137,11 @@ class VirtualDvCamera::OutputPin : public BaseOutputPin {
     const REFERENCE_TIME t0 = SystemClock::now();
     for (int64_t k = 0; thread.sleepUntil(SystemClock::wallTimeOf(t0 + k * interval)); ++k) {
       if (camera_->deviceLost()) continue;
-      REFERENCE_TIME start = camera_->streamTime();
+      // A frame read late keeps the time it was due at, as a deck's steady pace gives it: a
+      // stamp taken when the thread got round to it would show the multiplexer gaps that are
+      // none, which it fills, writing more frames than time passed.
+      const REFERENCE_TIME late = std::max<REFERENCE_TIME>(0, SystemClock::now() - (t0 + k * interval));
+      REFERENCE_TIME start = std::max<REFERENCE_TIME>(0, camera_->streamTime() - late);
       if (!camera_->nextFrame(scratch, start)) continue;
       std::shared_ptr<MediaSample> sample;
       if (FAILED(GetDeliveryBuffer(sample, AM_GBF_NOWAIT)) || sample->GetSize() < bytes) {
