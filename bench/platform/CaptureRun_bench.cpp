@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchRun.h"
+#include "platform/devices/virtual/TestPattern.h"
 #include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/IAMStreamConfig.h"
@@ -69,3 +70,21 @@ BENCHMARK(BM_CameraRun_Yuy2_1080p30_ToConverterToNull)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
+
+// Where the camera's time per 1080p YUY2 frame goes: drawing the pattern and packing it as YUY2
+// (the converter's share is BM_Yuy2ToRgb24), all on the camera's streaming thread.
+static void BM_CameraFrameParts_1080p(benchmark::State& state) {
+  const int w = 1920, h = 1080;
+  std::vector<uint8_t> rgb(size_t(vistrel::platform::media::dibRowBytes(w, 24)) * h), yuy2(size_t(w) * h * 2);
+  int64_t k = 0;
+  for (auto _ : state) {
+    if (state.range(0) == 0) {
+      vistrel::platform::devices::renderTestPattern(rgb.data(), w, h, k, k * 33, {});
+      ++k;
+    } else
+      vistrel::platform::devices::rgb24ToYuy2(rgb.data(), w, h, yuy2.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(state.range(0) == 0 ? "draw pattern" : "RGB24 to YUY2");
+}
+BENCHMARK(BM_CameraFrameParts_1080p)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -40,14 +40,17 @@ echo "load before: $(uptime)"
 
 # --- Vistrel -----------------------------------------------------------------------------------
 "$bench" --benchmark_filter='BM_PassThroughChain|BM_TeeTwoBranches|BM_Yuy2ToRgb24' \
-  --benchmark_format=csv >"$tmp/vistrel.csv" 2>/dev/null
-# name,iterations,real_time,cpu_time,time_unit,... -> name cpu_us real_us
+  --benchmark_format=json >"$tmp/vistrel.json" 2>/dev/null
+# Prints "cpu_us real_us" of one benchmark of that run.
 vistrel() {
-  awk -F, -v want="\"$1\"" '
-    $1 == want {
-      f = ($5 == "\"ns\"" || $5 == "ns") ? 0.001 : ($5 ~ /ms/) ? 1000 : ($5 ~ /us/) ? 1 : 1000000
-      printf "%.3f %.3f", $4 * f, $3 * f
-    }' "$tmp/vistrel.csv"
+  python3 - "$tmp/vistrel.json" "$1" <<'PY'
+import json, sys
+scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    if b["name"] == sys.argv[2]:
+        f = scale[b["time_unit"]]
+        print("%.3f %.3f" % (b["cpu_time"] * f, b["real_time"] * f))
+PY
 }
 
 # --- GStreamer ---------------------------------------------------------------------------------
