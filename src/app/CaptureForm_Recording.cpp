@@ -431,6 +431,7 @@ void TCaptureForm::SetInterfaceCapture() {
   applyLook(InterfaceLook(etatCapture));
   statusBar_->setPanel(1, SourceSummary(connectedVideoName(), connectedAudioName(), captureFormat()));
   statusSuffix_.clear();
+  statusBar_->setSuffix(statusSuffix_);
   statusBar_->update();
 }
 
@@ -440,12 +441,14 @@ void TCaptureForm::SetInterfaceProgAttente() {
   const TPreviewFlags flags = previewFlags(inc && inc->isChecked());
   statusBar_->setPanel(1, PreviewPanel1(QStringLiteral("programmation"), flags));
   statusSuffix_ = PreviewSuffix(flags);
+  statusBar_->setSuffix(statusSuffix_);
   statusBar_->update();
 }
 
 void TCaptureForm::SetInterfaceProgCapture() {
   applyLook(InterfaceLook(etatProgCapture));
   statusSuffix_.clear();
+  statusBar_->setSuffix(statusSuffix_);
   statusBar_->update();
 }
 
@@ -455,6 +458,7 @@ void TCaptureForm::AfficherStatut() {
   const TPreviewFlags flags = previewFlags(overlayApplied_);
   statusBar_->setPanel(1, PreviewPanel1(QString::fromUtf8("Prévisualisation"), flags));
   statusSuffix_ = PreviewSuffix(flags);
+  statusBar_->setSuffix(statusSuffix_);
   if (const auto text = PreviewSourcesText(connectedVideoName(), connectedAudioName(), captureFormat()))
     statusBar_->setPanel(2, *text);
   const auto space = platform::shell::diskSpace(videoFileName_);

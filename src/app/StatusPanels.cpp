@@ -1,6 +1,8 @@
 #include "app/StatusPanels.h"
 
+#include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 namespace vistrel::app {
 
@@ -25,16 +27,38 @@ void StatusPanels::setPanel(int index, const QString& text, const QColor& textCo
   update();
 }
 
+void StatusPanels::setSuffix(const QString& suffix) {
+  if (suffix_ == suffix) return;
+  suffix_ = suffix;
+  update();
+}
+
 void StatusPanels::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  const QFontMetrics metrics(font());
+  constexpr int kSuffixGap = 3;
   int x = 0;
-  for (const Panel& p : panels_) {
+  for (size_t i = 0; i < panels_.size(); ++i) {
+    const Panel& p = panels_[i];
     const QRect cell(x, 1, p.width - 2, height() - 2);
     painter.fillRect(cell, p.background.isValid() ? p.background : palette().window().color());
     painter.setPen(palette().mid().color());
     painter.drawRect(cell.adjusted(0, 0, -1, -1));
+    const QString suffix = i == 1 ? suffix_ : QString();
+    const int textWidth = metrics.horizontalAdvance(p.text);
+    const int total = textWidth + (suffix.isEmpty() ? 0 : kSuffixGap + metrics.horizontalAdvance(suffix));
+    // Text wider than the panel starts at its left edge and is clipped by the next panel.
+    const int left = cell.left() + std::max(0, (cell.width() - total) / 2);
+    const int baseline = cell.top() + (cell.height() - metrics.height()) / 2 + metrics.ascent();
+    painter.save();
+    painter.setClipRect(cell);
     painter.setPen(p.textColour);
-    painter.drawText(cell.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft, p.text);
+    painter.drawText(left, baseline, p.text);
+    if (!suffix.isEmpty()) {
+      painter.setPen(QColor(255, 0, 0));
+      painter.drawText(left + textWidth + kSuffixGap, baseline, suffix);
+    }
+    painter.restore();
     x += p.width;
   }
   painter.setPen(palette().mid().color());

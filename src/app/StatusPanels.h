@@ -1,6 +1,7 @@
 #pragma once
 // The main window's status bar: four panels whose text and colours the program draws itself,
-// and a spare one of width 10 at the end.
+// and a spare one of width 10 at the end. Each text is centred in its panel; panel 1 may carry a
+// red suffix 3 pixels after its text, centred together with it.
 
 #include <QColor>
 #include <QString>
@@ -25,12 +26,16 @@ class StatusPanels : public QWidget {
   void setPanel(int index, const QString& text, const QColor& textColour = Qt::black,
                 const QColor& background = {});
   const Panel& panel(int index) const { return panels_.at(static_cast<size_t>(index)); }
+  // Drawn in red after panel 1's text (the horizontal flip marker while previewing).
+  void setSuffix(const QString& suffix);
+  const QString& suffix() const { return suffix_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   std::array<Panel, kPanelCount> panels_;
+  QString suffix_;
 };
 
 }  // namespace vistrel::app
