@@ -26,6 +26,7 @@
 #include "actions/ActionList.h"
 
 #include "app/Plaque.h"
+#include "app/RecordingWatch.h"  // recording control
 #include "app/SceneFile.h"     // recording control
 #include "app/SessionFiles.h"  // recording control
 #include "app/StatusPanels.h"
@@ -377,6 +378,8 @@ class TCaptureForm : public QWidget {
   void EnterCaptureState(TEtatCapture state);
   void AfficherStatut();
   void DroppedActionTimer();
+  // Stops the recording, with a message, when its file vanished or its video device stalled.
+  void watchRecording(std::optional<int64_t> videoFrames);
   // The alarm handlers of the schedule.
   void lancerEnregistrement();
   void stopperEnregistrement();
@@ -406,6 +409,7 @@ class TCaptureForm : public QWidget {
   std::unique_ptr<TSceneFile> sceneFile_;
   QTimer* droppedFramesTimer_ = nullptr;
   std::shared_ptr<platform::media::IAMDroppedFrames> droppedFrames_;
+  TRecordingWatch recordingWatch_;
   QString recordingFileName_;
   QDateTime recordingStart_;
   QString statusSuffix_;

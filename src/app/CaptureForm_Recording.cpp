@@ -1,13 +1,17 @@
 // Recording control of the main window: start, stop, cut and freeze of a recording, the looks of
 // the capture states, and the status panels' texts while previewing and recording.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <cerrno>
+#include <chrono>
 
 #include "actions/SuperAction.h"
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
 #include "app/RecordingState.h"
+#include "app/RecordingWatch.h"
 #include "app/SceneFile.h"
 #include "app/SessionFiles.h"
 #include "app/SourcesFrame.h"
@@ -36,6 +40,17 @@ using platform::ui::MessageKind;
 using platform::ui::showMessage;
 
 namespace {
+
+int64_t steadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Formats whose file holds the video source's frames: a video device that stalls stops them.
+bool RecordsVideo(RecordRequest request) {
+  return request != RecordRequest::None && request != RecordRequest::Wav && request != RecordRequest::Mp3;
+}
 
 // The transitions' operations as the window carries them out. Scheduling is not part of the
 // window yet: arming and the end time are refused, cancelling has nothing to undo.
@@ -119,6 +134,13 @@ bool TCaptureForm::startCapture() {
       QDir().mkpath(folder);
     }
     if (QFileInfo::exists(videoFileName_)) platform::shell::moveToTrash(videoFileName_);
+    const bool writesFile = RequestFor(format) != RecordRequest::None;
+    // A name the file system refuses (too long, forbidden characters, a read-only or missing
+    // folder) is said now, before the preview stops, rather than after a recording of nothing.
+    if (int error = 0; writesFile && !ProbeFileCreation(videoFileName_, error)) {
+      showMessage(MessageKind::Error, CannotCreateFileText(videoFileName_, FileErrorText(error)));
+      return false;
+    }
     recordingFileName_ = videoFileName_;
     FinirFichier();
 
@@ -132,6 +154,9 @@ bool TCaptureForm::startCapture() {
       // Back to the preview: what the chain added goes, the sources keep running.
       dm().StopCapture();
       dm().Run();
+      showMessage(MessageKind::Error,
+                  ChainRefusedText(sourcesFrame_ ? sourcesFrame_->cbFormatCapture->currentText()
+                                                 : QString::number(format)));
       return false;
     }
     if (video && WantsSceneFile(true, video->SceneDetector != nullptr, format,
@@ -154,7 +179,25 @@ bool TCaptureForm::startCapture() {
     auto& notifier = params_->Boolean(QStringLiteral("Notifier")).Value;
     notifierBeforeRecording_ = notifier != 0;
     notifier = 0;
-    dm().Run();
+    if (!dm().Run()) {
+      // A writer that cannot open its file or an encoder that refuses the picture would leave
+      // a recording of nothing that looks like a running one: undo the start and say so.
+      dm().Stop();
+      if (sceneFile_->IsOpen()) {
+        sceneFile_->Close();
+        if (video && video->SceneDetector) video->SceneDetector->SetSceneCallback(nullptr);
+      }
+      imageByImage_ = false;
+      droppedFrames_.reset();
+      dm().StopCapture();
+      notifier = notifierBeforeRecording_ ? 1 : 0;
+      routeDeviceLost(!notifierBeforeRecording_);
+      dm().Run();
+      if (QFileInfo file(videoFileName_); file.exists() && file.size() == 0) QFile::remove(videoFileName_);
+      showMessage(MessageKind::Error, RunRefusedText(videoFileName_));
+      return false;
+    }
+    recordingWatch_.Begin(videoFileName_, writesFile, steadyMs());
     return true;
   } catch (...) {
     return false;
@@ -209,9 +252,12 @@ void TCaptureForm::routeDeviceLostDuringRecording() {
             EnterCaptureState(etatPreview);
           else
             EchecCapture();
-          showMessage(MessageKind::Error,
-                      QStringLiteral("La capture a été arrêtée: erreur d'écriture du fichier ") + file +
-                          QStringLiteral("\r\n") + AMGetErrorText(static_cast<HRESULT>(result)));
+          if (auto* a = action(QStringLiteral("saCapturerBascule"))) a->SetChecked(false);
+          // The writers do not say why; a full disk is by far the likeliest.
+          const auto space = platform::shell::diskSpace(file);
+          const QString reason =
+              space.freeMiB < 16 ? FileErrorText(ENOSPC) : AMGetErrorText(static_cast<HRESULT>(result));
+          showMessage(MessageKind::Error, WriteErrorText(file, reason));
         },
         Qt::QueuedConnection);
   };
@@ -234,6 +280,7 @@ void TCaptureForm::routeDeviceLostDuringRecording() {
 
 bool TCaptureForm::StopperCapture() {
   try {
+    recordingWatch_.End();
     FinirFichier();
     dm().StopCapture();
     bool ok = true;
@@ -322,6 +369,7 @@ void TCaptureForm::Couper() {
                                 params_->Boolean(QStringLiteral("scn")).Value != 0, true))
       openSceneFile();
     dm().Run();
+    recordingWatch_.Begin(videoFileName_, CutTargetFor(format) != CutTarget::None, steadyMs());
     imageByImageCount_ = 0;
     AppliquerVolume();
   } catch (...) {
@@ -479,6 +527,35 @@ void TCaptureForm::DroppedActionTimer() {
   }
   statusBar_->setPanel(3, CaptureCountText(captureFormat(), imageByImageCount_, counts));
   statusBar_->update();
+  std::optional<int64_t> frames;
+  if (counts && currentVideo() && RecordsVideo(RequestFor(captureFormat())))
+    frames = int64_t(counts->dropped) + counts->notDropped;
+  watchRecording(frames);
+}
+
+void TCaptureForm::watchRecording(std::optional<int64_t> videoFrames) {
+  const auto fault = recordingWatch_.Check(steadyMs(), videoFrames);
+  if (fault == TRecordingWatch::Fault::None) return;
+  const QString file = recordingWatch_.File();
+  auto stop = [this] {
+    if (StopperCapture())
+      EnterCaptureState(etatPreview);
+    else
+      EchecCapture();
+    if (auto* a = action(QStringLiteral("saCapturerBascule"))) a->SetChecked(false);
+  };
+  if (fault == TRecordingWatch::Fault::Stalled) {
+    stop();
+    showMessage(MessageKind::Error, StalledDeviceText(TRecordingWatch::kStallMs / 1000, file));
+    return;
+  }
+  // The writer still has the file open: keep its content, let the writer finish it, then put
+  // it back under its name.
+  const bool held = recordingWatch_.HoldVanishedFile();
+  stop();
+  QString why;
+  const bool restored = held && recordingWatch_.RestoreVanishedFile(why);
+  showMessage(MessageKind::Error, VanishedFileText(file, restored, why));
 }
 
 }  // namespace vistrel::app

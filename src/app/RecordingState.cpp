@@ -1,5 +1,8 @@
 #include "app/RecordingState.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
@@ -161,6 +164,63 @@ QString DeleteSceneFileQuestion(int dropped, const QString& sceneFileName) {
              "probablement pas correct.\r\nIl est recommandé de le détruire et d'en recréer un avec "
              "Kronel\r\n\r\nVoulez-vous détruire le fichier ") +
          sceneFileName + QLatin1Char('?');
+}
+
+QString FileErrorText(int error) {
+  switch (error) {
+    case ENAMETOOLONG: return QStringLiteral("nom de fichier trop long");
+    case ENOENT:
+    case ENOTDIR: return QStringLiteral("le dossier n'existe pas");
+    case EACCES:
+    case EPERM: return QStringLiteral("accès refusé");
+    case EROFS: return QStringLiteral("disque en lecture seule");
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return QStringLiteral("disque plein");
+    case EINVAL:
+    case EILSEQ: return QStringLiteral("nom refusé par le système de fichiers");
+    default: return QString::fromLocal8Bit(std::strerror(error));
+  }
+}
+
+QString CannotCreateFileText(const QString& fileName, const QString& reason) {
+  return QStringLiteral("Impossible de créer le fichier ") + fileName + QStringLiteral(" : ") + reason +
+         QStringLiteral(".\r\nLa capture n'a pas été lancée.");
+}
+
+QString ChainRefusedText(const QString& formatName) {
+  return QStringLiteral("La capture au format \"") + formatName +
+         QStringLiteral("\" n'a pas pu être préparée avec les sources actuelles.\r\n") +
+         QStringLiteral("La capture n'a pas été lancée.");
+}
+
+QString RunRefusedText(const QString& fileName) {
+  return QStringLiteral("La capture dans le fichier ") + fileName +
+         QStringLiteral(
+             " n'a pas pu démarrer : le fichier ne peut pas être ouvert ou le compresseur "
+             "refuse la taille de l'image.\r\nLa capture n'a pas été lancée.");
+}
+
+QString StalledDeviceText(int seconds, const QString& fileName) {
+  return QStringLiteral("Le périphérique vidéo ne fournit plus d'images depuis ") + QString::number(seconds) +
+         QStringLiteral(" secondes.\r\nLa capture a été arrêtée ; le fichier ") + fileName +
+         QStringLiteral(" contient ce qui a été enregistré jusque-là.");
+}
+
+QString VanishedFileText(const QString& fileName, bool restored, const QString& reason) {
+  QString text =
+      QStringLiteral("Le fichier ") + fileName +
+      QStringLiteral(" a disparu pendant la capture (son dossier a été supprimé ou déplacé).\r\n") +
+      QStringLiteral("La capture a été arrêtée ; ");
+  if (restored) return text + QStringLiteral("le fichier enregistré jusque-là a été recréé.");
+  return text + QStringLiteral("le fichier enregistré jusque-là n'a pas pu être recréé : ") + reason +
+         QLatin1Char('.');
+}
+
+QString WriteErrorText(const QString& fileName, const QString& reason) {
+  return QStringLiteral("La capture a été arrêtée : erreur d'écriture du fichier ") + fileName +
+         QStringLiteral(" (") + reason +
+         QStringLiteral(").\r\nLe fichier contient ce qui a été enregistré jusque-là.");
 }
 
 namespace {

@@ -79,6 +79,17 @@ QString OverwriteQuestion(const QString& fileName);
 QString CreateFolderQuestion(const QString& folder);
 QString DeleteSceneFileQuestion(int dropped, const QString& sceneFileName);
 
+// ---- Messages of a recording that cannot start or has to stop -----------------------------------
+
+// The file system's reason for refusing a file, in French, from an errno value.
+QString FileErrorText(int error);
+QString CannotCreateFileText(const QString& fileName, const QString& reason);
+QString ChainRefusedText(const QString& formatName);
+QString RunRefusedText(const QString& fileName);
+QString StalledDeviceText(int seconds, const QString& fileName);
+QString VanishedFileText(const QString& fileName, bool restored, const QString& reason);
+QString WriteErrorText(const QString& fileName, const QString& reason);
+
 // ---- Looks of the states -----------------------------------------------------------------------
 
 // An image field of -1 leaves the image unchanged; kImageFromSources takes PreviewCaptureImage.

@@ -9,13 +9,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <csignal>
+
+#include <sys/resource.h>
 
 #include "actions/SuperAction.h"
 #include "app/CaptureForm.h"
+#include "app/DossiersFrame.h"
 #include "app/RecordingState.h"
+#include "app/RecordingWatch.h"
 #include "app/SessionFiles.h"
 #include "app/SourcesFrame.h"
+#include "engine/Tdm.h"
 #include "platform/devices/VirtualDevices.h"
+#include "platform/devices/virtual/VirtualCamera.h"
+#include "platform/media/IMediaControl.h"
 #include "platform/shell/Trash.h"
 #include "platform/ui/MessageBoxes.h"
 #include "settings/CaptureFormats.h"
@@ -241,6 +249,138 @@ TEST_F(TwoCamerasRecordingTest, UnpluggingTheCameraStopsTheRecordingAndConnectsT
   bool video = false;
   for (const auto& st : probed.streams) video = video || (st.type == AVMEDIA_TYPE_VIDEO && st.packets > 5);
   EXPECT_TRUE(video);
+}
+
+// ---- Faults during a recording -----------------------------------------------------------------
+
+bool previewRuns(TCaptureForm& form) {
+  vistrel::platform::media::OAFilterState state = vistrel::platform::media::State_Stopped;
+  form.dm().Graph()->GetState(0, state);
+  return state == vistrel::platform::media::State_Running;
+}
+
+bool hasVideoFrames(const QString& path, int atLeast) {
+  const auto probed = vistrel::testing::probeMedia(path);
+  if (!probed.opened) return false;
+  for (const auto& st : probed.streams)
+    if (st.type == AVMEDIA_TYPE_VIDEO && st.packets >= atLeast) return true;
+  return false;
+}
+
+class RecordingFaultTest : public RecordingTest {
+ protected:
+  // The next recordings go into `folder` (created).
+  QString recordInto(const QString& folder) {
+    QDir().mkpath(folder);
+    form->dossiersFrame()->VideoDirEdit->setText(folder);
+    return form->NomVideo();
+  }
+  QString lastMessage() { return scripted().asked().empty() ? QString() : scripted().asked().back().text; }
+};
+
+TEST_F(RecordingFaultTest, AFileNameTheFileSystemRefusesIsSaidAndNothingStarts) {
+  chooseFormat("avi natif");
+  recordInto(root.file(QStringLiteral("videos")));
+  form->dossiersFrame()->VideoRacineEdit->setText(QString(300, QLatin1Char('n')));
+  const QString name = form->NomVideo();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatPreview);
+  EXPECT_FALSE(form->action(QStringLiteral("saCapturerBascule"))->isChecked());
+  EXPECT_TRUE(lastMessage().startsWith(QStringLiteral("Impossible de créer le fichier ") + name));
+  EXPECT_TRUE(lastMessage().contains(QStringLiteral("trop long")));
+  EXPECT_EQ(form->sessionFiles().Count(), 0);
+  EXPECT_TRUE(previewRuns(*form));
+  // A name that fits afterwards records as usual.
+  form->dossiersFrame()->VideoRacineEdit->setText(QStringLiteral("court"));
+  const QString good = form->NomVideo();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  pump(500);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_TRUE(hasVideoFrames(good, 2));
+}
+
+// Writes past `bytes` fail with EFBIG instead of killing the process, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*previous_)(int) = nullptr;
+};
+
+TEST_F(RecordingFaultTest, AFullDiskStopsTheRecordingWithAMessageAndLeavesAPlayableFile) {
+  for (const char* format : {"avi natif", "dv type 2 (recomp)"}) {
+    SCOPED_TRACE(format);
+    chooseFormat(format);
+    const QString name = recordInto(root.file(QStringLiteral("full")));
+    scripted().clearAsked();
+    {
+      const FileSizeLimit limit(6 * 1024 * 1024);
+      form->runAction(QStringLiteral("saCapturerBascule"));
+      ASSERT_EQ(form->etat(), etatCapture);
+      ASSERT_TRUE(waitFor([&] { return form->etat() == etatPreview; }));
+    }
+    EXPECT_TRUE(lastMessage().startsWith(
+        QStringLiteral("La capture a été arrêtée : erreur d'écriture du fichier ") + name))
+        << lastMessage().toStdString();
+    EXPECT_FALSE(form->action(QStringLiteral("saCapturerBascule"))->isChecked());
+    EXPECT_TRUE(previewRuns(*form));
+    ASSERT_GE(form->sessionFiles().Count(), 1);
+    EXPECT_EQ(form->sessionFiles().Item(form->sessionFiles().Count() - 1).Path, name);
+    EXPECT_LE(QFileInfo(name).size(), 6 * 1024 * 1024);
+    EXPECT_TRUE(hasVideoFrames(name, 3));
+  }
+}
+
+TEST_F(RecordingFaultTest, AFolderRemovedDuringTheRecordingStopsItAndTheFileIsPutBack) {
+  chooseFormat("avi natif");
+  const QString folder = root.file(QStringLiteral("gone"));
+  const QString name = recordInto(folder);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  pump(1200);
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  ASSERT_TRUE(waitFor([&] { return form->etat() == etatPreview; }));
+  EXPECT_TRUE(lastMessage().startsWith(QStringLiteral("Le fichier ") + name + QStringLiteral(" a disparu")));
+  EXPECT_TRUE(lastMessage().endsWith(QStringLiteral("a été recréé."))) << lastMessage().toStdString();
+  EXPECT_TRUE(previewRuns(*form));
+  ASSERT_EQ(form->sessionFiles().Count(), 1);
+  EXPECT_EQ(form->sessionFiles().Item(0).Path, name);
+  // Complete: the writer's close (headers, index) reached the copy.
+  EXPECT_TRUE(hasVideoFrames(name, 10));
+  const auto probed = vistrel::testing::probeMedia(name);
+  EXPECT_GT(probed.durationSeconds, 0.8);
+}
+
+TEST_F(RecordingFaultTest, AStalledCameraStopsTheRecordingWithAMessage) {
+  chooseFormat("avi natif");
+  const QString name = recordInto(root.file(QStringLiteral("stall")));
+  auto camera =
+      std::dynamic_pointer_cast<vistrel::platform::devices::VirtualCamera>(form->dm().VideoCaptureFilter);
+  ASSERT_TRUE(camera);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  pump(1000);
+  camera->setStalled(true);
+  ASSERT_TRUE(waitFor([&] { return form->etat() == etatPreview; }, 3 * TRecordingWatch::kStallMs + 5000));
+  camera->setStalled(false);
+  EXPECT_TRUE(lastMessage().startsWith(QString::fromUtf8("Le périphérique vidéo ne fournit plus d'images")))
+      << lastMessage().toStdString();
+  EXPECT_TRUE(previewRuns(*form));
+  ASSERT_EQ(form->sessionFiles().Count(), 1);
+  EXPECT_TRUE(hasVideoFrames(name, 10));
 }
 
 }  // namespace
