@@ -6,7 +6,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "actions/AppliMan.h"
 #include "actions/CustomScript.h"
+#include "actions/OBActionList.h"
+#include "actions/OBSwitch.h"
 #include "actions/KeyDispatch.h"
 #include "actions/RaccourcisForm.h"
 #include "actions/SuperAction.h"
@@ -14,6 +17,7 @@
 #include "app/ApplicationTexts.h"
 #include "app/DossiersFrame.h"
 #include "app/GrabPicture.h"
+#include "app/ErrorPanel.h"
 #include "app/ImageList.h"
 #include "app/Plaque.h"
 #include "app/SourcesFrame.h"
@@ -92,6 +96,7 @@ void TCaptureForm::FormCreate() {
   gp_->OnSavePrefs = [this](settings::TOrbanoPreferences&) { gpSavePrefs(); };
   gp_->OnChangeMode = [this](settings::TSavePreferences mode) { gpChangeMode(mode); };
   params_ = std::make_unique<settings::TparameterList>(kSignature);
+  createAppliMan();
   createRecording();
   startupInProgress_ = true;
   platform::traceLine(QStringLiteral("Exit FormCreate"));
@@ -192,6 +197,7 @@ void TCaptureForm::AppEventsIdle() {
     if (!error.isEmpty()) {
       lblVolume_->hide();
       gaugeVolume_->hide();
+      AfficherErreur(error, true);
       platform::traceLine(QStringLiteral("erreur passed"));
     }
   });
@@ -202,6 +208,12 @@ void TCaptureForm::AppEventsIdle() {
   // Where no window manager activates the application (a virtual screen, the offscreen
   // platform), the command line is interpreted now; the processor does it only once.
   Switch1_->AppActivate();
+  am_->Switch()->AppActivate();
+}
+
+void TCaptureForm::AfficherErreur(const QString& text, bool fatal) {
+  if (!errorPanel_) errorPanel_ = new TErrorPanel(this);
+  errorPanel_->ShowError(text, fatal);
 }
 
 void TCaptureForm::ChargerPrefs2() {
@@ -225,10 +237,16 @@ void TCaptureForm::SauverPrefs() {
   params_->SaveAll();
 }
 
-// The application manager's and the typed actions' own preferences are read here once they exist.
-void TCaptureForm::gpLoadPrefs() {}
+void TCaptureForm::gpLoadPrefs() {
+  am_->LoadFromPrefs(*gp_);
+  obal_->LoadFromPrefs(*gp_);
+}
 
-void TCaptureForm::gpSavePrefs() { SauverPrefs(); }
+void TCaptureForm::gpSavePrefs() {
+  SauverPrefs();
+  obal_->SaveToPrefs(*gp_);
+  am_->SaveToPrefs(*gp_);
+}
 
 void TCaptureForm::gpChangeMode(settings::TSavePreferences mode) { settings::setCurrentStoreMode(mode); }
 

@@ -36,6 +36,9 @@
 
 namespace vistrel::actions {
 class TCustomSuperAction;
+class TIntegerAction;
+class TOBActionList;
+class TOBAppliMan;
 class TKeyDispatcher;
 class TRaccourcisForm;
 class TScript;
@@ -92,6 +95,7 @@ struct TInterfaceLook;
 struct TPreviewFlags;
 class TDossiersFrame;
 class TExtraireFrame;
+class TErrorPanel;
 class TSourcesFrame;
 
 enum TEtatCapture : uint8_t { etatPreview = 1, etatCapture = 2, etatProgAttente = 3, etatProgCapture = 4 };
@@ -141,7 +145,7 @@ class TCaptureForm : public QWidget {
   engine::Tdm& dm();
   sources::TVideoSource* currentVideo() const;
   sources::TAudioSource* currentAudio() const;
-  bool ChargerDrivers();
+  virtual bool ChargerDrivers();
   bool activervideo(const QString& name);
   bool ActiverAudio(const QString& name);
   void activerformatcapture(uint8_t code);
@@ -195,12 +199,21 @@ class TCaptureForm : public QWidget {
   bool runAction(const QString& name);
   actions::TSwitch& switch1() const { return *Switch1_; }
   actions::TScript& script1() const { return *Script1_; }
+  // The application manager and the window's list of abstract actions (iaNumMediatype).
+  actions::TOBAppliMan& am() const { return *am_; }
+  actions::TOBActionList& obal() const { return *obal_; }
+  actions::TIntegerAction& iaNumMediatype() const { return *iaNumMediatype_; }
+  // The two camcorder windows whose bounds raCam1 and raCam2 keep (none until they exist).
+  void setCamWindows(QWidget* cam1, QWidget* cam2);
 
   // Start-up stages; public so that tests can drive them.
   void ChargerPrefs1();
   void ChargerPrefs2();
   void AppEventsIdle();
   bool deferredStartDone() const { return deferredStartDone_; }
+  // Covers the window with the start-up error report (created on first use).
+  void AfficherErreur(const QString& text, bool fatal);
+  TErrorPanel* errorPanel() const { return errorPanel_; }
   void SauverPrefs();
 
   // Where the window's controls are, for tests and the later panels.
@@ -296,6 +309,10 @@ class TCaptureForm : public QWidget {
   actions::TActionList* al_ = nullptr;
   actions::TScript* Script1_ = nullptr;
   actions::TSwitch* Switch1_ = nullptr;
+  actions::TOBAppliMan* am_ = nullptr;
+  actions::TOBActionList* obal_ = nullptr;
+  actions::TIntegerAction* iaNumMediatype_ = nullptr;
+  void createAppliMan();
   actions::TKeyDispatcher* keys_ = nullptr;
   QPointer<actions::TRaccourcisForm> raccourcis_;
 
@@ -319,6 +336,7 @@ class TCaptureForm : public QWidget {
   TSourcesFrame* sourcesFrame_ = nullptr;
   TDossiersFrame* dossiersFrame_ = nullptr;
   StatusPanels* statusBar_ = nullptr;
+  TErrorPanel* errorPanel_ = nullptr;
 
   TEtatCapture etat_ = etatPreview;
   int shownPanel_ = -1;

@@ -9,8 +9,10 @@
 namespace vistrel::platform::shell {
 
 bool openWithDefaultApplication(const QString& pathOrUrl) {
-  const QUrl url =
-      pathOrUrl.contains(QStringLiteral("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
+  // "mailto:" addresses have no "//" but are addresses all the same, not file names.
+  const bool address = pathOrUrl.contains(QStringLiteral("://")) ||
+                       pathOrUrl.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive);
+  const QUrl url = address ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
   return QDesktopServices::openUrl(url);
 }
 
