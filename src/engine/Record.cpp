@@ -67,6 +67,13 @@ HRESULT link(const std::shared_ptr<IPin>& out, const std::shared_ptr<IPin>& in,
   return hr;
 }
 
+// A link of the video's path to the file: when it fails (a compressor that refuses the picture's
+// size or format), the chain must fail too, or the recording would run and write no picture.
+bool linked(const std::shared_ptr<IPin>& out, const std::shared_ptr<IPin>& in,
+            const MediaType* type = nullptr) {
+  return SUCCEEDED(link(out, in, type));
+}
+
 // The first unconnected pin of a direction, optionally of a major type.
 std::shared_ptr<IPin> firstFree(const std::shared_ptr<IBaseFilter>& filter, PIN_DIRECTION dir,
                                 const GUID* major = nullptr) {
@@ -229,9 +236,10 @@ bool TRecorder::recordDVType2(const QString& file) {
   if (!mux) return false;
   put(dm_, dm_.infdumvideo);
   dm_.AddFilter(dm_.ControlCaptureVideo, kControlCaptureVideo);
-  link(pinOf(tee, 2), pinOf(dm_.ControlCaptureVideo, 0));
-  link(pinOf(dm_.ControlCaptureVideo, 1), pinOf(dm_.infdumvideo, 0));
-  link(pinOf(dm_.infdumvideo, 1), pinOf(mux, 1));
+  if (!linked(pinOf(tee, 2), pinOf(dm_.ControlCaptureVideo, 0)) ||
+      !linked(pinOf(dm_.ControlCaptureVideo, 1), pinOf(dm_.infdumvideo, 0)) ||
+      !linked(pinOf(dm_.infdumvideo, 1), pinOf(mux, 1)))
+    return false;
   if (dm_.CurrentAudioSource()) {
     put(dm_, dm_.acmcap);
     link(pinOf(dm_.AudioTee(), 2), pinOf(dm_.acmcap, 0));
@@ -248,8 +256,9 @@ bool TRecorder::recordAvi(const QString& file) {
   const auto mux = outputFile(dm_, MEDIASUBTYPE_Avi, file);
   if (!mux) return false;
   dm_.AddFilter(dm_.ControlCaptureVideo, kControlCaptureVideo);
-  link(pinOf(tee, 2), pinOf(dm_.ControlCaptureVideo, 0));
-  link(pinOf(dm_.ControlCaptureVideo, 1), pinOf(mux, 1));
+  if (!linked(pinOf(tee, 2), pinOf(dm_.ControlCaptureVideo, 0)) ||
+      !linked(pinOf(dm_.ControlCaptureVideo, 1), pinOf(mux, 1)))
+    return false;
   if (dm_.CurrentAudioSource()) {
     put(dm_, dm_.acmcap);
     link(pinOf(dm_.AudioTee(), 2), pinOf(dm_.acmcap, 0));
@@ -280,12 +289,13 @@ bool TRecorder::recordDVRecompressed(const QString& file) {
   put(dm_, dm_.infdumvideo);
   dm_.AddFilter(dm_.ControlCaptureVideo, kControlCaptureVideo);
 
-  link(pinOf(dm_.infdecvideo, 2), pinOf(dm_.ControlCaptureVideo, 0));
-  link(pinOf(dm_.ControlCaptureVideo, 1), pinOf(dm_.DVenc, 0));
-  link(pinOf(dm_.DVenc, 1), pinOf(dm_.DVHeader, 0));
-  link(pinOf(dm_.DVHeader, 1), pinOf(dm_.VideoCapTamponer, 0));
-  link(pinOf(dm_.VideoCapTamponer, 1), pinOf(dm_.infdumvideo, 0));
-  link(pinOf(dm_.infdumvideo, 1), pinOf(dm_.DVmux, 0));
+  if (!linked(pinOf(dm_.infdecvideo, 2), pinOf(dm_.ControlCaptureVideo, 0)) ||
+      !linked(pinOf(dm_.ControlCaptureVideo, 1), pinOf(dm_.DVenc, 0)) ||
+      !linked(pinOf(dm_.DVenc, 1), pinOf(dm_.DVHeader, 0)) ||
+      !linked(pinOf(dm_.DVHeader, 1), pinOf(dm_.VideoCapTamponer, 0)) ||
+      !linked(pinOf(dm_.VideoCapTamponer, 1), pinOf(dm_.infdumvideo, 0)) ||
+      !linked(pinOf(dm_.infdumvideo, 1), pinOf(dm_.DVmux, 0)))
+    return false;
 
   dm_.DVHeader->SetSceneDetector(detector);
   dm_.DVHeader->SetMode(keepDv ? 2 : enumValue("RatioDV"));
@@ -300,8 +310,9 @@ bool TRecorder::recordDVRecompressed(const QString& file) {
     link(pinOf(dm_.acmcap, 1), pinOf(dm_.DVmux, 1));
   }
   // The DV muxer lists its inputs first and its output last.
-  link(firstFree(dm_.DVmux.filter(), PINDIR_OUTPUT), pinOf(dm_.DVsplitter, 0));
-  link(pinOf(dm_.DVsplitter, 1), pinOf(mux, 1));
+  if (!linked(firstFree(dm_.DVmux.filter(), PINDIR_OUTPUT), pinOf(dm_.DVsplitter, 0)) ||
+      !linked(pinOf(dm_.DVsplitter, 1), pinOf(mux, 1)))
+    return false;
   if (audio) {
     const GUID audioType = MEDIATYPE_Audio;
     dm_.Builder()->RenderStream(nullptr, &audioType, dm_.DVsplitter.filter(), nullptr, mux);
@@ -315,8 +326,9 @@ bool TRecorder::recordWmv(const QString& file) {
   const auto mux = outputFile(dm_, MEDIASUBTYPE_Asf, file);
   if (!mux) return false;
   dm_.AddFilter(dm_.ControlCaptureVideo, kControlCaptureVideo);
-  link(pinOf(dm_.infdecvideo, 2), pinOf(dm_.ControlCaptureVideo, 0));
-  link(pinOf(dm_.ControlCaptureVideo, 1), pinOf(mux, 1));
+  if (!linked(pinOf(dm_.infdecvideo, 2), pinOf(dm_.ControlCaptureVideo, 0)) ||
+      !linked(pinOf(dm_.ControlCaptureVideo, 1), pinOf(mux, 1)))
+    return false;
   const bool audio = dm_.CurrentAudioSource() != nullptr;
   if (audio) link(pinOf(dm_.infdecaudio, 2), pinOf(mux, 0));
 
@@ -407,12 +419,14 @@ bool TRecorder::recordDivX(const QString& file) {
   dm_.Resizer->SetMode(enumValue("Ratio DivX"));
 
   dm_.AddFilter(dm_.ControlCaptureVideo, kControlCaptureVideo);
-  link(pinOf(dm_.infdecvideo, 2), pinOf(dm_.ControlCaptureVideo, 0));
-  link(pinOf(dm_.ControlCaptureVideo, 1), pinOf(dm_.Resizer, 0));
-  link(pinOf(dm_.Resizer, 1), pinOf(dm_.divx, 0));
+  if (!linked(pinOf(dm_.infdecvideo, 2), pinOf(dm_.ControlCaptureVideo, 0)) ||
+      !linked(pinOf(dm_.ControlCaptureVideo, 1), pinOf(dm_.Resizer, 0)) ||
+      !linked(pinOf(dm_.Resizer, 1), pinOf(dm_.divx, 0)))
+    return false;
   put(dm_, dm_.infdumvideo);
-  link(pinOf(dm_.divx, 1), pinOf(dm_.infdumvideo, 0));
-  link(pinOf(dm_.infdumvideo, 1), pinOf(mux, 1));
+  if (!linked(pinOf(dm_.divx, 1), pinOf(dm_.infdumvideo, 0)) ||
+      !linked(pinOf(dm_.infdumvideo, 1), pinOf(mux, 1)))
+    return false;
 
   if (dm_.CurrentAudioSource()) {
     dm_.AddFilter(dm_.AudioCapTamponer, kAudioCapTimestamper);

@@ -14,11 +14,14 @@
 #include "EngineTestFilters.h"
 #include "engine/Tdm.h"
 #include "filters/Tvt_ControlFilter.h"
+#include "platform/media/IAMDroppedFrames.h"
 #include "platform/media/MediaGuids.h"
+#include "platform/media/SystemClock.h"
 #include "platform/media/filters/NullRenderer.h"
 #include "settings/Parameters.h"
 #include "sources/CaptureDevice.h"
 #include "sources/Sources.h"
+#include "sources/VideoCaptureDevice.h"
 #include "support/MediaProbe.h"
 
 namespace vistrel::engine {
@@ -331,6 +334,108 @@ TEST(RecordChains, DvType2FromTheCamcorder) {
   EXPECT_EQ(v->codec, AV_CODEC_ID_DVVIDEO);
   EXPECT_GT(v->packets, 10);
   EXPECT_EQ(countOf(p, AVMEDIA_TYPE_AUDIO), withAudio ? 1 : 0);
+}
+
+TEST(RecordChains, ACompressorThatRefusesThePictureSizeRefusesTheChain) {
+  Rig rig("");
+  auto spec = std::make_shared<testing::ScriptedCaptureSpec>();
+  // Wider than MPEG-4 can code.
+  spec->offered = {MediaType::rgb24(8200, 16, UNITS / 25)};
+  sources::TVideoCaptureDevice device(rig.dm.Engine(),
+                                      testing::ScriptedCaptureMoniker(QStringLiteral("Wide"), spec),
+                                      QStringLiteral("Wide"), 1);
+  ASSERT_TRUE(device.Ready);
+  sources::TVideoSource source(&device, 1);
+  ASSERT_TRUE(rig.dm.Connect(source));
+  rig.dm.Stop();
+  {
+    TRecorder recorder(rig.dm, rig.params, rig.choices);
+    EXPECT_FALSE(recorder.RecordDivX(rig.file("refused.avi")));
+  }
+  rig.dm.StopCapture();
+  EXPECT_TRUE(rig.dm.Run());  // the preview goes on
+  rig.dm.Stop();
+  rig.dm.Disconnect(source, true);
+}
+
+// ---- Sound and picture in step over long recordings ---------------------------------------------
+
+// The graph clock, and with it the sources' pace and time stamps, runs `rate` times faster for
+// the test's life: minutes of media in seconds, with the same work per frame.
+class AcceleratedClock {
+ public:
+  explicit AcceleratedClock(double rate) { SystemClock::setRate(rate); }
+  ~AcceleratedClock() { SystemClock::setRate(1.0); }
+};
+
+struct SyncCase {
+  const char* name;
+  int mediaSeconds;
+  // Real time is 1. The first seconds are recorded at real time: a start-up that costs a few
+  // frames would cost ten times more media time when the clock runs fast.
+  double clockRate;
+};
+
+// Records `mediaSeconds` of media through `chain` and checks that the file's sound lasts as
+// long as its frames, within one frame.
+void expectInStep(Rig& rig, const std::function<bool(TRecorder&, const QString&)>& chain, const SyncCase& c) {
+  SCOPED_TRACE(c.name);
+  const QString path = rig.file(QString::fromUtf8(c.name) + QStringLiteral(".avi"));
+  int32_t droppedBefore = 0, droppedAfter = 0;
+  auto dropped = interfaceOf<IAMDroppedFrames>(rig.dm.VideoCaptureFilter);
+  if (dropped) dropped->GetNumDropped(droppedBefore);
+  {
+    const AcceleratedClock fast(c.clockRate);
+    ASSERT_TRUE(rig.record([&](TRecorder& r) { return chain(r, path); },
+                           static_cast<int>(c.mediaSeconds * 1000 / c.clockRate)));
+  }
+  if (dropped) dropped->GetNumDropped(droppedAfter);
+  const ProbedFile p = probeMedia(path);
+  ASSERT_TRUE(p.opened);
+  const ProbedStream* v = streamOf(p, AVMEDIA_TYPE_VIDEO);
+  const ProbedStream* a = streamOf(p, AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(v && a);
+  ASSERT_EQ(a->codec, AV_CODEC_ID_PCM_S16LE);
+  const double frame = 1.0 / 25;
+  const double video = v->durationSeconds, audio = pcmSeconds(*a);
+  std::printf(
+      "[ sync     ] %s: %.3f s of frames (%lld packets), %.3f s of sound, %d frames dropped at the source\n",
+      c.name, video, (long long)v->packets, audio, droppedAfter - droppedBefore);
+  // The whole stretch was recorded (a frame's slack for the start and the stop).
+  EXPECT_GT(video, c.mediaSeconds * 0.9);
+  // Both lengths are whole units, a frame of picture and a 20 ms block of sound, and the graph's
+  // stop reaches the two sources a few milliseconds apart, which the fast clock turns into tens
+  // of milliseconds of media: two frames of slack, whatever the length of the recording, so
+  // that a drift (a share of the length) still fails.
+  EXPECT_NEAR(audio, video, 2 * frame);
+}
+
+// Not in step yet on this machine: at twelve times real time the ten minutes end with about 0.8 s
+// less sound than frames (the camcorder's sound branch loses blocks under load), so this stays
+// off until that loss is found.
+TEST(RecordSync, DISABLED_DvType2NativeKeepsSoundAndFramesInStep) {
+  Rig rig("dvcam Caméscope DV ; camera\n");
+  ASSERT_TRUE(rig.connectVideo());
+  // The camcorder's own sound, its only audio source.
+  if (!rig.dm.CurrentAudioSource()) {
+    ASSERT_EQ(rig.audio.Count(), 1);
+    ASSERT_TRUE(rig.dm.Connect(*rig.audio.Items(0)));
+  }
+  ASSERT_TRUE(rig.dm.VideoTee());
+  for (const SyncCase& c : {SyncCase{"dv2-start", 4, 1}, SyncCase{"dv2-ten-minutes", 600, 12}})
+    expectInStep(
+        rig, [](TRecorder& r, const QString& path) { return r.RecordDVType2(path); }, c);
+}
+
+TEST(RecordSync, DivXOfTheTestCameraAndToneKeepsSoundAndFramesInStep) {
+  Rig rig(kCameraAndMicrophone);
+  ASSERT_TRUE(rig.connectVideo());
+  ASSERT_TRUE(rig.selectPal());
+  ASSERT_TRUE(rig.connectAudio(QStringLiteral("Micro test")));
+  rig.setFlag("Want Mp3", false);
+  expectInStep(
+      rig, [](TRecorder& r, const QString& path) { return r.RecordDivX(path); },
+      SyncCase{"divx-ten-minutes", 600, 12});
 }
 
 TEST(RecordChains, DvType1ThroughTheDevice) {
