@@ -19,6 +19,7 @@
 #include "app/GrabPicture.h"
 #include "app/ErrorPanel.h"
 #include "app/ImageList.h"
+#include "app/OptionsFrame.h"
 #include "app/Plaque.h"
 #include "app/SourcesFrame.h"
 #include "engine/GraphEvents.h"
@@ -64,6 +65,7 @@ TCaptureForm::TCaptureForm(QWidget* parent) : QWidget(parent) {
   createActions();
   connectDossiersFrame();
   connectSourcesFrame();
+  connectOptionsFrame();
   connectPreviewControls();
   connectExtraireFrame();
   handle_ = platform::ui::registerWindow(this);
@@ -109,6 +111,7 @@ void TCaptureForm::FormShow() {
   setWindowTitle(QStringLiteral("%1 de %2").arg(kApplicationTitle, kMakerName));
   // Keys are caught on the window before the focused control sees them.
   if (QWindow* window = windowHandle()) window->installEventFilter(keys_);
+  optionsFrame_->TextesOptions();
   ChargerPrefs1();
   etat_ = etatPreview;
   platform::traceLine(QStringLiteral("Exit FormShow"));
@@ -133,6 +136,8 @@ void TCaptureForm::ChargerPrefs1() {
     ChargerExtraire();
     sourcesFrame_->leFramerate->setText(FramerateText(params_->Real(QStringLiteral("Framerate")).Value));
     platform::traceLine(QStringLiteral("SourcesFrame passed"));
+    chargerOptions1();
+    platform::traceLine(QStringLiteral("Optionsframe passed"));
     const bool freeze = params_->Boolean(QStringLiteral("Freeze Preview")).Value != 0;
     if (auto* a = action(QStringLiteral("taFreezepreview"))) {
       a->SetChecked(!freeze);
@@ -219,6 +224,7 @@ void TCaptureForm::AfficherErreur(const QString& text, bool fatal) {
 void TCaptureForm::ChargerPrefs2() {
   guarded([&] {
     loadSourcesExclues(params_->String(QStringLiteral("Sources Exclues")).Value);
+    if (!chargerOptions2()) return;
     platform::traceLine(QStringLiteral("Exit ChargerPrefs2 OK"));
   });
 }
@@ -233,6 +239,7 @@ void TCaptureForm::SauverPrefs() {
     params_->Real(QStringLiteral("Framerate")).Value =
         ParseFramerate(sourcesFrame_->leFramerate->text()).value_or(18.0);
     params_->String(QStringLiteral("Sources Exclues")).Value = sourcesExcluesText();
+    sauverOptions();
   });
   params_->SaveAll();
 }
@@ -248,7 +255,10 @@ void TCaptureForm::gpSavePrefs() {
   am_->SaveToPrefs(*gp_);
 }
 
-void TCaptureForm::gpChangeMode(settings::TSavePreferences mode) { settings::setCurrentStoreMode(mode); }
+void TCaptureForm::gpChangeMode(settings::TSavePreferences mode) {
+  if (optionsFrame_) optionsFrame_->SetStoreMode(mode);
+  settings::setCurrentStoreMode(mode);
+}
 
 void TCaptureForm::FormCloseQuery() {
   platform::traceLine(QStringLiteral("Enter FormCloseQuery"));

@@ -95,6 +95,7 @@ struct TInterfaceLook;
 struct TPreviewFlags;
 class TDossiersFrame;
 class TExtraireFrame;
+class TOptionsFrame;
 class TErrorPanel;
 class TSourcesFrame;
 
@@ -131,6 +132,7 @@ class TCaptureForm : public QWidget {
 
   // The folders panel and the names of the next recording and picture.
   TDossiersFrame* dossiersFrame() const { return dossiersFrame_; }
+  TOptionsFrame* optionsFrame() const { return optionsFrame_; }
   TSourcesFrame* sourcesFrame() const { return sourcesFrame_; }
   QString NomVideo();
   QString NomImage();
@@ -264,6 +266,11 @@ class TCaptureForm : public QWidget {
   void onWindowMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
   QRect pictureBounds() const;
   void connectDossiersFrame();
+  // The options panel: its links to the window, its loading (first and second step), saving.
+  void connectOptionsFrame();
+  void chargerOptions1();
+  bool chargerOptions2();
+  void sauverOptions();
   void ChargerDossiers();
   void SauverDossiers();
   void showVideoName();
@@ -335,6 +342,7 @@ class TCaptureForm : public QWidget {
   std::array<QFrame*, kPanelCount> panels_{};
   TSourcesFrame* sourcesFrame_ = nullptr;
   TDossiersFrame* dossiersFrame_ = nullptr;
+  TOptionsFrame* optionsFrame_ = nullptr;
   StatusPanels* statusBar_ = nullptr;
   TErrorPanel* errorPanel_ = nullptr;
 

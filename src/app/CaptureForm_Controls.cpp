@@ -5,6 +5,7 @@
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
 #include "app/ExtraireFrame.h"
+#include "app/OptionsFrame.h"
 #include "app/SourcesFrame.h"
 #include "settings/Parameters.h"
 
@@ -151,10 +152,12 @@ void TCaptureForm::createPanels() {
   sourcesFrame_ = new TSourcesFrame(this);
   dossiersFrame_ = new TDossiersFrame(this);
   extraireFrame_ = new TExtraireFrame(this);
+  optionsFrame_ = new TOptionsFrame(this);
   for (int i = 0; i < kPanelCount; ++i) {
     QFrame* frame = i == 0   ? sourcesFrame_
                     : i == 1 ? static_cast<QFrame*>(dossiersFrame_)
                     : i == 3 ? static_cast<QFrame*>(extraireFrame_)
+                    : i == 5 ? static_cast<QFrame*>(optionsFrame_)
                              : new QFrame(this);
     frame->setObjectName(QString::fromLatin1(kPanelClassNames[i]));
     frame->setFrameShape(QFrame::StyledPanel);

@@ -10,6 +10,7 @@
 #include "actions/SuperAction.h"
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
+#include "app/OptionsFrame.h"
 #include "app/RecordingState.h"
 #include "app/RecordingWatch.h"
 #include "app/SceneFile.h"
@@ -205,7 +206,10 @@ bool TCaptureForm::startCapture() {
 }
 
 bool TCaptureForm::buildRecording(uint8_t format) {
-  engine::TRecorder recorder(dm(), *params_);
+  engine::TRecordChoices choices;
+  // The listed Windows Media profile when the page offers the full list; null: the preset.
+  choices.CustomWmvProfile = optionsFrame_->ProfilWmvChoisi();
+  engine::TRecorder recorder(dm(), *params_, std::move(choices));
   const QString file = videoFileName_;
   switch (RequestFor(format)) {
     case RecordRequest::None: return true;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/CaptureForm.h"
+#include "app/DossiersFrame.h"
+#include "app/SourcesFrame.h"
 #include "engine/Tdm.h"
 #include "platform/media/FilterMapper.h"
 #include "platform/media/IBaseFilter.h"
@@ -9,6 +12,7 @@
 #include "platform/media/filters/Mp3Encoder.h"
 #include "platform/media/filters/Mpeg4Compressor.h"
 #include "platform/registry/Registry.h"
+#include "platform/ui/MessageBoxes.h"
 #include "platform/wmf/WmProfileManager.h"
 #include "settings/Parameters.h"
 #include "support/TempRoot.h"
@@ -27,6 +31,7 @@ class OptionsFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     media::registerSystemFilters(*media::FilterMapper::instance());
+    params.CreateSettings();
     frame.SetParameters(&params);
     frame.SetEngine(&dm);
     frame.TextesOptions();
@@ -44,11 +49,11 @@ class OptionsFrameTest : public ::testing::Test {
   void setFlag(const char* key, bool on) { params.Boolean(QString::fromUtf8(key)).Value = on ? 1 : 0; }
   QString boundName(media::FilterComponent& c) {
     media::FILTER_INFO info;
-    if (!c.filter() || FAILED(c.filter()->QueryFilterInfo(info))) return {};
+    if (!c.filter() || media::FAILED(c.filter()->QueryFilterInfo(info))) return {};
     return info.achName;
   }
 
-  testing::TempRoot root;
+  vistrel::testing::TempRoot root;
   settings::TparameterList params{QStringLiteral("test")};
   engine::Tdm dm;
   TOptionsFrame frame;
@@ -342,6 +347,49 @@ TEST_F(OptionsFrameTest, FormatSettingsOpenTheirPage) {
     frame.ShowFormatPage(format);
     EXPECT_EQ(frame.pages->currentIndex(), page) << int(format);
   }
+}
+
+}  // namespace
+
+namespace {
+
+class OptionsInWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    vistrel::platform::ui::setMessageBoxService(
+        std::make_unique<vistrel::platform::ui::ScriptedMessageBoxes>());
+    form = std::make_unique<TCaptureForm>();
+    form->show();
+  }
+  void TearDown() override {
+    form.reset();
+    vistrel::platform::ui::setMessageBoxService(nullptr);
+  }
+  vistrel::testing::TempRoot root;
+  std::unique_ptr<TCaptureForm> form;
+};
+
+TEST_F(OptionsInWindowTest, IsPanelFiveAndFollowsTheSettings) {
+  TOptionsFrame* f = form->optionsFrame();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(form->panel(5), f);
+  EXPECT_EQ(f->rgExtension->items(), (QStringList{"bmp", "jpeg"}));
+  EXPECT_EQ(f->cbConfirmerVideo->isChecked(),
+            form->params().Boolean(QStringLiteral("Confirmer Video")).Value != 0);
+  f->cbConfirmerVideo->click();
+  EXPECT_EQ(f->cbConfirmerVideo->isChecked(),
+            form->params().Boolean(QStringLiteral("Confirmer Video")).Value != 0);
+  // Choosing jpeg keeps the next picture's number and changes its extension.
+  f->rgExtension->click(1);
+  EXPECT_FALSE(f->gbQuality->isHidden());
+  EXPECT_TRUE(form->dossiersFrame()->LabelImage->text().endsWith(QStringLiteral("_00000.jpg")))
+      << form->dossiersFrame()->LabelImage->text().toStdString();
+}
+
+TEST_F(OptionsInWindowTest, TheFormatSettingsButtonOpensThePage) {
+  form->sourcesFrame()->sbFormatCapturesettings->click();
+  EXPECT_EQ(form->params().Enum(QStringLiteral("Panneau actif")).Value, 5);
+  EXPECT_FALSE(form->optionsFrame()->isHidden());
 }
 
 }  // namespace
