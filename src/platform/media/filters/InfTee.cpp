@@ -1,5 +1,6 @@
 #include "platform/media/filters/InfTee.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/media/BaseInputPin.h"
@@ -8,6 +9,8 @@
 namespace vistrel::platform::media {
 
 namespace {
+size_t sampleBytes(const MediaSample& s) { return size_t(std::max(s.GetActualDataLength(), 0)); }
+
 class TeeInput : public BaseInputPin {
  public:
   explicit TeeInput(InfTee* f) : BaseInputPin(f, QStringLiteral("Input")), tee_(f) {}
@@ -60,8 +63,9 @@ struct InfTee::Branch {
   BaseOutputPin* pin = nullptr;
   std::deque<std::shared_ptr<MediaSample>> queue;
   bool busy = false;
-  uint64_t finished = 0;  // samples this branch has delivered downstream
-  uint64_t taken = 0;     // samples handed to this branch
+  uint64_t finished = 0;   // samples this branch has delivered downstream
+  uint64_t taken = 0;      // samples handed to this branch
+  size_t queuedBytes = 0;  // data held by the queue
   std::thread thread;
 };
 
@@ -144,6 +148,7 @@ void InfTee::feed(Branch& branch) {
     if (branch.queue.empty()) return;  // stopping, and nothing left
     auto sample = std::move(branch.queue.front());
     branch.queue.pop_front();
+    branch.queuedBytes -= sampleBytes(*sample);
     branch.busy = true;
     lk.unlock();
     branch.pin->Deliver(sample);  // one branch's refusal never starves the others
@@ -182,20 +187,24 @@ HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
   std::vector<std::pair<Branch*, uint64_t>> awaited;
   std::shared_ptr<MediaSample> copy;
   for (auto& b : branches_) {
+    const size_t bytes = sampleBytes(*sample);
     if (!b->busy && b->queue.empty()) {
       b->queue.push_back(sample->shareBuffer());
+      b->queuedBytes += bytes;
       awaited.emplace_back(b.get(), ++b->taken);
       continue;
     }
     // Lagging: a copy waits, so that the upstream buffer is not held.
     if (!copy) copy = copyOf(*sample);
-    if (b->queue.size() >= kMaxQueued) {
+    if (b->queue.size() >= kMaxQueued && b->queuedBytes + bytes > kMaxQueuedBytes) {
+      b->queuedBytes -= sampleBytes(*b->queue.front());
       b->queue.pop_front();
       dropped_.fetch_add(1);
     } else {
       ++b->taken;
     }
     b->queue.push_back(copy->shareBuffer());
+    b->queuedBytes += bytes;
   }
   changed_.notify_all();
   changed_.wait_for(lk, kBranchWait, [&] {

@@ -10,9 +10,11 @@
 // (a heavy preview chain, an encoder falling behind) never holds up its siblings or the source.
 // The input's Receive waits until the branches that were idle have taken the sample, for at most
 // kBranchWait; a branch still busy then is lagging: its next samples wait in a queue of at most
-// kMaxQueued copies (copies, so that the upstream pool gets its buffers back), the oldest dropped
-// and counted. Branches that keep up therefore see the sample before Receive returns, as with a
-// single branch. Stopping delivers what is still queued before the branch threads end.
+// kMaxQueued copies (copies, so that the upstream pool gets its buffers back), or more while they
+// hold less than kMaxQueuedBytes, the oldest dropped and counted. The byte budget is for sound:
+// its blocks are small and a lost one is a gap in the recording, where a lost picture is refilled. Branches
+// that keep up therefore see the sample before Receive returns, as with a single branch. Stopping delivers
+// what is still queued before the branch threads end.
 
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +33,7 @@ class InfTee : public BaseFilter {
  public:
   static constexpr auto kBranchWait = std::chrono::milliseconds(40);
   static constexpr size_t kMaxQueued = 8;
+  static constexpr size_t kMaxQueuedBytes = size_t(16) << 20;
 
   InfTee();
   ~InfTee() override;

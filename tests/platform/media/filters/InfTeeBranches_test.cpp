@@ -39,10 +39,13 @@ struct Gate {
 uint8_t firstByte(const vistrel::testing::SinkSample& s) { return s.bytes.empty() ? 0 : s.bytes[0]; }
 }  // namespace
 
+// Pictures big enough that kMaxQueued of them fill the byte budget of a lagging branch.
+constexpr int32_t kPictureBytes = int32_t(InfTee::kMaxQueuedBytes / InfTee::kMaxQueued) + 1;
+
 TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
   auto graph = FilterGraph::create();
   const MediaType type = MediaType::rgb24(4, 2, UNITS / 25);
-  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, 64);  // a pool of four buffers
+  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, kPictureBytes);
   auto tee = InfTee::create();
   auto fast = std::make_shared<TestSink>();
   auto slow = std::make_shared<TestSink>();
@@ -64,7 +67,10 @@ TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
   constexpr int kPushed = 20;
   for (int i = 0; i < kPushed; ++i) {
     // Every push finds a free buffer: the stuck branch holds one at most, the rest wait as copies.
-    ASSERT_EQ(source->push(std::vector<uint8_t>(24, uint8_t(i)), REFERENCE_TIME(i) * UNITS / 25), S_OK) << i;
+    ASSERT_EQ(
+        source->push(std::vector<uint8_t>(size_t(kPictureBytes), uint8_t(i)), REFERENCE_TIME(i) * UNITS / 25),
+        S_OK)
+        << i;
     // The sibling that keeps up has every sample as soon as the push returns.
     ASSERT_EQ(fast->received().size(), size_t(i + 1));
   }
@@ -84,6 +90,40 @@ TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
     EXPECT_EQ(got[k].start, REFERENCE_TIME(expected) * UNITS / 25);
   }
   EXPECT_EQ(fast->received().size(), size_t(kPushed));
+}
+
+// Sound comes in small blocks, and a lost block is a gap in the recording: a lagging branch keeps
+// every one of them while they fit in the byte budget, however many they are.
+TEST(InfTeeBranches, ALaggingBranchLosesNoSmallBlock) {
+  auto graph = FilterGraph::create();
+  const MediaType type = MediaType::pcm(48000, 2, 16);
+  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, 3840);
+  auto tee = InfTee::create();
+  auto fast = std::make_shared<TestSink>();
+  auto slow = std::make_shared<TestSink>();
+  Gate gate;
+  graph->AddFilter(source, QStringLiteral("source"));
+  graph->AddFilter(tee, QStringLiteral("tee"));
+  graph->AddFilter(fast, QStringLiteral("preview"));
+  graph->AddFilter(slow, QStringLiteral("recording"));
+  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinsOf(tee)[0], nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[1], slow->inPin(), nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[2], fast->inPin(), nullptr), S_OK);
+  std::atomic<int> slowCalls{0};
+  slow->onReceive = [&] {
+    if (slowCalls.fetch_add(1) == 0) gate.wait();
+  };
+  ASSERT_EQ(graph->Run(), S_OK);
+  const int pushed = int(InfTee::kMaxQueued) * 10;
+  for (int i = 0; i < pushed; ++i)
+    ASSERT_EQ(source->push(std::vector<uint8_t>(3840, uint8_t(i)), REFERENCE_TIME(i) * UNITS / 50), S_OK)
+        << i;
+  gate.open();
+  graph->Stop();
+  EXPECT_EQ(static_cast<InfTee*>(tee.get())->droppedSamples(), 0);
+  const auto got = slow->received();
+  ASSERT_EQ(got.size(), size_t(pushed));
+  for (int i = 0; i < pushed; ++i) EXPECT_EQ(firstByte(got[size_t(i)]), uint8_t(i)) << i;
 }
 
 TEST(InfTeeBranches, BranchThreadsEndAndRestartWithTheGraph) {
