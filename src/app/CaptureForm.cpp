@@ -223,6 +223,9 @@ void TCaptureForm::AfficherErreur(const QString& text, bool fatal) {
 
 void TCaptureForm::ChargerPrefs2() {
   guarded([&] {
+    optionsFrame_->SetEngine(&dm());
+    optionsFrame_->populate();
+    platform::traceLine(QStringLiteral("optionsframe.populate passed"));
     loadSourcesExclues(params_->String(QStringLiteral("Sources Exclues")).Value);
     if (!chargerOptions2()) return;
     platform::traceLine(QStringLiteral("Exit ChargerPrefs2 OK"));

@@ -7,6 +7,7 @@
 #include "actions/SuperAction.h"
 #include "app/AviFrameRate.h"
 #include "app/CaptureForm.h"
+#include "app/OptionsFrame.h"
 #include "app/Deinterlacer.h"
 #include "app/DossiersFrame.h"
 #include "app/ExtraireFrame.h"
@@ -180,6 +181,7 @@ void TCaptureForm::grabSansVideo() {
 void TCaptureForm::setImageExtension(int extension) {
   if (!params_->Find(QStringLiteral("Extension des images"))) return;
   params_->Integer(QStringLiteral("Extension des images")).Value = extension;
+  if (optionsFrame_) optionsFrame_->ShowExtension(extension);
   // The name keeps its number and takes the new extension.
   --imageCounter_;
   NomImage();

@@ -32,11 +32,10 @@ void TCaptureForm::chargerOptions1() {
 
 bool TCaptureForm::chargerOptions2() {
   TOptionsFrame* f = optionsFrame_;
-  f->SetEngine(&dm());
-  f->populate();
   // Without the Windows Media runtime there is no manager and the profile list stays empty.
   std::shared_ptr<platform::wmf::IWMProfileManager> manager;
-  if (platform::media::SUCCEEDED(platform::wmf::WMCreateProfileManager(manager))) f->SetProfileManager(manager);
+  if (platform::media::SUCCEEDED(platform::wmf::WMCreateProfileManager(manager)))
+    f->SetProfileManager(manager);
   f->rgversion->setItemIndex(params_->Integer(QStringLiteral("Version wmv")).Value);
   if (!f->RemplirProfilsWmv()) return false;
   f->SelectFavouriteProfile();

@@ -485,6 +485,11 @@ void TOptionsFrame::showMp3Controls() {
 
 void TOptionsFrame::showQuality() { gbQuality->setVisible(rgExtension->itemIndex() == 1); }
 
+void TOptionsFrame::ShowExtension(int extension) {
+  rgExtension->setItemIndex(extension);
+  showQuality();
+}
+
 void TOptionsFrame::SetStoreMode(settings::TSavePreferences mode) {
   storeMode_ = mode;
   rgPrefs->setItemIndex(mode);

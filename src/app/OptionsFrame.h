@@ -105,6 +105,8 @@ class TOptionsFrame : public QFrame {
   // Shows page 1 for "Wmv", 2 for "divx" and "mp3", 4 otherwise.
   void ShowFormatPage(uint8_t captureFormat);
   void SetStoreMode(settings::TSavePreferences mode);
+  // Shows an extension chosen elsewhere (0 bmp, 1 jpeg) without reporting it back.
+  void ShowExtension(int extension);
 
   bool DivxFound() const { return divxFound_; }
   bool Mp3Found() const { return mp3Found_; }

@@ -386,6 +386,16 @@ TEST_F(OptionsInWindowTest, IsPanelFiveAndFollowsTheSettings) {
       << form->dossiersFrame()->LabelImage->text().toStdString();
 }
 
+TEST_F(OptionsInWindowTest, TheJpegCommandShowsInThePanel) {
+  TOptionsFrame* f = form->optionsFrame();
+  ASSERT_TRUE(form->runAction(QStringLiteral("acJpgOption")));
+  EXPECT_EQ(f->rgExtension->itemIndex(), 1);
+  EXPECT_FALSE(f->gbQuality->isHidden());
+  ASSERT_TRUE(form->runAction(QStringLiteral("acBmpOption")));
+  EXPECT_EQ(f->rgExtension->itemIndex(), 0);
+  EXPECT_TRUE(f->gbQuality->isHidden());
+}
+
 TEST_F(OptionsInWindowTest, TheFormatSettingsButtonOpensThePage) {
   form->sourcesFrame()->sbFormatCapturesettings->click();
   EXPECT_EQ(form->params().Enum(QStringLiteral("Panneau actif")).Value, 5);
