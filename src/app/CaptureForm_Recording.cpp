@@ -209,6 +209,8 @@ bool TCaptureForm::buildRecording(uint8_t format) {
   engine::TRecordChoices choices;
   // The listed Windows Media profile when the page offers the full list; null: the preset.
   choices.CustomWmvProfile = optionsFrame_->ProfilWmvChoisi();
+  // The encoder the DivX page shows, also when it is the default rather than the favourite.
+  if (optionsFrame_->DivxFound()) choices.DivxCompressor = optionsFrame_->cboxdivx->currentText();
   engine::TRecorder recorder(dm(), *params_, std::move(choices));
   const QString file = videoFileName_;
   switch (RequestFor(format)) {
