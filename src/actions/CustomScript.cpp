@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "actions/SwitchArgument.h"
 #include "settings/IniDocument.h"
 
 namespace vistrel::actions {
@@ -38,15 +39,6 @@ QString firstWord(const QString& remainder) {
     word.append(c);
   }
   return word;
-}
-
-bool prefixMode(QChar c, TSwitchMode& mode) {
-  switch (c.unicode()) {
-    case u'+': mode = TSwitchMode::smPlus; return true;
-    case u'-': mode = TSwitchMode::smMinus; return true;
-    case u'/': mode = TSwitchMode::smSlash; return true;
-    default: mode = TSwitchMode::smBare; return false;
-  }
 }
 
 bool isRegularFile(const QString& path) {
@@ -177,22 +169,10 @@ TCustomSuperAction* TCustomScript::FindAction(const QString& name) {
 }
 
 bool TCustomScript::ParseArgument(const QString& argument) {
-  TSwitchMode mode = TSwitchMode::smBare;
-  QString name, value;
-  if (!argument.isEmpty() && prefixMode(argument.at(0), mode)) {
-    const qsizetype eq = argument.indexOf(u'=', 1);
-    if (eq >= 0) {
-      name = argument.mid(1, eq - 1);
-      value = argument.mid(eq + 1);
-    } else {
-      name = argument.mid(1);
-    }
-  } else {
-    value = argument;
-  }
-  TCustomSuperAction* action = FindAction(name);
+  const SwitchArgument parsed = SplitSwitchArgument(argument);
+  TCustomSuperAction* action = FindAction(parsed.Name);
   if (!action) return false;
-  commands_.push_back({action, mode, value});
+  commands_.push_back({action, parsed.Mode, parsed.Value});
   return true;
 }
 
@@ -200,7 +180,7 @@ bool TCustomScript::ParseLine(const QString& line) {
   const QString s = trimBlanks(line);
   if (s.isEmpty()) return false;
   TSwitchMode mode = TSwitchMode::smBare;
-  const qsizetype start = prefixMode(s.at(0), mode) ? 1 : 0;
+  const qsizetype start = SwitchPrefixMode(s.at(0), mode) ? 1 : 0;
   qsizetype end = start;
   while (end < s.size() && s.at(end) != u'=' && !isBlank(s.at(end))) ++end;
   const QString name = s.mid(start, end - start);

@@ -5,6 +5,8 @@
 #include <QtDebug>
 #include <exception>
 
+#include "actions/SwitchArgument.h"
+
 namespace vistrel::actions {
 
 TOBSwitch::TOBSwitch(QWidget* mainWindow, QObject* parent)
@@ -30,20 +32,10 @@ TCustomAbstractAction* TOBSwitch::FindAction(const QString& name) {
 }
 
 bool TOBSwitch::ParseArgument(const QString& argument) {
-  TSwitchMode mode = TSwitchMode::smBare;
-  QString name, value;
-  const QChar first = argument.isEmpty() ? QChar() : argument.at(0);
-  if (first == u'+' || first == u'-' || first == u'/') {
-    mode = first == u'+' ? TSwitchMode::smPlus : first == u'-' ? TSwitchMode::smMinus : TSwitchMode::smSlash;
-    const qsizetype eq = argument.indexOf(u'=', 1);
-    name = eq >= 0 ? argument.mid(1, eq - 1) : argument.mid(1);
-    if (eq >= 0) value = argument.mid(eq + 1);
-  } else {
-    value = argument;
-  }
-  TCustomAbstractAction* action = FindAction(name);
+  const SwitchArgument parsed = SplitSwitchArgument(argument);
+  TCustomAbstractAction* action = FindAction(parsed.Name);
   if (!action) return false;
-  commands_.push_back({action, mode, value});
+  commands_.push_back({action, parsed.Mode, parsed.Value});
   return true;
 }
 

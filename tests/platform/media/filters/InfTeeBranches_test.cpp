@@ -42,27 +42,42 @@ uint8_t firstByte(const vistrel::testing::SinkSample& s) { return s.bytes.empty(
 // Pictures big enough that kMaxQueued of them fill the byte budget of a lagging branch.
 constexpr int32_t kPictureBytes = int32_t(InfTee::kMaxQueuedBytes / InfTee::kMaxQueued) + 1;
 
-TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
-  auto graph = FilterGraph::create();
-  const MediaType type = MediaType::rgb24(4, 2, UNITS / 25);
-  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, kPictureBytes);
-  auto tee = InfTee::create();
-  auto fast = std::make_shared<TestSink>();
-  auto slow = std::make_shared<TestSink>();
+// A source feeding a tee with two branches: "recording", stuck in its first Receive until the
+// gate opens, and "preview", which keeps up.
+struct SlowBranchRig {
+  SlowBranchRig(const MediaType& type, int32_t bufferBytes)
+      : source(std::make_shared<TestSource>(std::vector<MediaType>{type}, bufferBytes)) {
+    graph->AddFilter(source, QStringLiteral("source"));
+    graph->AddFilter(tee, QStringLiteral("tee"));
+    graph->AddFilter(fast, QStringLiteral("preview"));
+    graph->AddFilter(slow, QStringLiteral("recording"));
+    slow->onReceive = [this] {
+      if (slowCalls.fetch_add(1) == 0) gate.wait();
+    };
+  }
+  ::testing::AssertionResult connectAndRun() {
+    if (graph->ConnectDirect(source->outPin(), pinsOf(tee)[0], nullptr) != S_OK ||
+        graph->ConnectDirect(pinsOf(tee)[1], slow->inPin(), nullptr) != S_OK ||
+        graph->ConnectDirect(pinsOf(tee)[2], fast->inPin(), nullptr) != S_OK)
+      return ::testing::AssertionFailure() << "the branches did not connect";
+    if (graph->Run() != S_OK) return ::testing::AssertionFailure() << "the graph did not run";
+    return ::testing::AssertionSuccess();
+  }
+  int64_t dropped() const { return static_cast<InfTee*>(tee.get())->droppedSamples(); }
+
+  std::shared_ptr<FilterGraph> graph = FilterGraph::create();
+  std::shared_ptr<TestSource> source;
+  std::shared_ptr<IBaseFilter> tee = InfTee::create();
+  std::shared_ptr<TestSink> fast = std::make_shared<TestSink>();
+  std::shared_ptr<TestSink> slow = std::make_shared<TestSink>();
   Gate gate;
-  graph->AddFilter(source, QStringLiteral("source"));
-  graph->AddFilter(tee, QStringLiteral("tee"));
-  graph->AddFilter(fast, QStringLiteral("preview"));
-  graph->AddFilter(slow, QStringLiteral("recording"));
-  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinsOf(tee)[0], nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[1], slow->inPin(), nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[2], fast->inPin(), nullptr), S_OK);
-  // The slow branch blocks in its Receive until the gate opens.
   std::atomic<int> slowCalls{0};
-  slow->onReceive = [&] {
-    if (slowCalls.fetch_add(1) == 0) gate.wait();
-  };
-  ASSERT_EQ(graph->Run(), S_OK);
+};
+
+TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
+  SlowBranchRig rig(MediaType::rgb24(4, 2, UNITS / 25), kPictureBytes);
+  auto& [graph, source, tee, fast, slow, gate, slowCalls] = rig;
+  ASSERT_TRUE(rig.connectAndRun());
 
   constexpr int kPushed = 20;
   for (int i = 0; i < kPushed; ++i) {
@@ -75,8 +90,7 @@ TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
     ASSERT_EQ(fast->received().size(), size_t(i + 1));
   }
   EXPECT_EQ(slow->received().size(), 0u);
-  const auto* teeFilter = static_cast<InfTee*>(tee.get());
-  EXPECT_EQ(teeFilter->droppedSamples(), int64_t(kPushed - 1 - InfTee::kMaxQueued));
+  EXPECT_EQ(rig.dropped(), int64_t(kPushed - 1 - InfTee::kMaxQueued));
 
   gate.open();
   graph->Stop();  // delivers what the slow branch still had queued
@@ -95,33 +109,16 @@ TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
 // Sound comes in small blocks, and a lost block is a gap in the recording: a lagging branch keeps
 // every one of them while they fit in the byte budget, however many they are.
 TEST(InfTeeBranches, ALaggingBranchLosesNoSmallBlock) {
-  auto graph = FilterGraph::create();
-  const MediaType type = MediaType::pcm(48000, 2, 16);
-  auto source = std::make_shared<TestSource>(std::vector<MediaType>{type}, 3840);
-  auto tee = InfTee::create();
-  auto fast = std::make_shared<TestSink>();
-  auto slow = std::make_shared<TestSink>();
-  Gate gate;
-  graph->AddFilter(source, QStringLiteral("source"));
-  graph->AddFilter(tee, QStringLiteral("tee"));
-  graph->AddFilter(fast, QStringLiteral("preview"));
-  graph->AddFilter(slow, QStringLiteral("recording"));
-  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinsOf(tee)[0], nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[1], slow->inPin(), nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(pinsOf(tee)[2], fast->inPin(), nullptr), S_OK);
-  std::atomic<int> slowCalls{0};
-  slow->onReceive = [&] {
-    if (slowCalls.fetch_add(1) == 0) gate.wait();
-  };
-  ASSERT_EQ(graph->Run(), S_OK);
+  SlowBranchRig rig(MediaType::pcm(48000, 2, 16), 3840);
+  ASSERT_TRUE(rig.connectAndRun());
   const int pushed = int(InfTee::kMaxQueued) * 10;
   for (int i = 0; i < pushed; ++i)
-    ASSERT_EQ(source->push(std::vector<uint8_t>(3840, uint8_t(i)), REFERENCE_TIME(i) * UNITS / 50), S_OK)
+    ASSERT_EQ(rig.source->push(std::vector<uint8_t>(3840, uint8_t(i)), REFERENCE_TIME(i) * UNITS / 50), S_OK)
         << i;
-  gate.open();
-  graph->Stop();
-  EXPECT_EQ(static_cast<InfTee*>(tee.get())->droppedSamples(), 0);
-  const auto got = slow->received();
+  rig.gate.open();
+  rig.graph->Stop();
+  EXPECT_EQ(rig.dropped(), 0);
+  const auto got = rig.slow->received();
   ASSERT_EQ(got.size(), size_t(pushed));
   for (int i = 0; i < pushed; ++i) EXPECT_EQ(firstByte(got[size_t(i)]), uint8_t(i)) << i;
 }
