@@ -13,6 +13,7 @@
 #include "platform/media/filters/Mpeg4Compressor.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/PropertyFrame.h"
 #include "platform/wmf/WmProfileManager.h"
 #include "settings/Parameters.h"
 #include "support/TempRoot.h"
@@ -245,6 +246,23 @@ TEST_F(OptionsFrameTest, WithoutTheMp3EncoderTheNoteShows) {
   EXPECT_FALSE(frame.Mp3Found());
   EXPECT_FALSE(frame.MemoMp3->isHidden());
   EXPECT_TRUE(frame.gbMp3->isHidden());
+}
+
+TEST_F(OptionsFrameTest, TheMp3PagesOpenInThePropertyFrameAndTheFilterGoesBack) {
+  frame.populate();
+  ASSERT_TRUE(frame.Mp3Found());
+  int frames = 0;
+  bool inGraphMeanwhile = false;
+  vistrel::platform::ui::SetPropertyFrameRunner([&](const std::vector<media::PropertyPage*>& pages) {
+    ++frames;
+    inGraphMeanwhile = dm.mp3.inGraph();
+    return !pages.empty();
+  });
+  frame.sbPropMp3->click();
+  vistrel::platform::ui::SetPropertyFrameRunner({});
+  EXPECT_EQ(frames, 1);
+  EXPECT_TRUE(inGraphMeanwhile);
+  EXPECT_FALSE(dm.mp3.inGraph());  // it was in no graph before
 }
 
 TEST_F(OptionsFrameTest, BitrateComesFromAndGoesToTheEncodersKey) {
