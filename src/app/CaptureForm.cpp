@@ -8,16 +8,16 @@
 
 #include "actions/AppliMan.h"
 #include "actions/CustomScript.h"
+#include "actions/KeyDispatch.h"
 #include "actions/OBActionList.h"
 #include "actions/OBSwitch.h"
-#include "actions/KeyDispatch.h"
 #include "actions/RaccourcisForm.h"
 #include "actions/SuperAction.h"
 
 #include "app/ApplicationTexts.h"
 #include "app/DossiersFrame.h"
-#include "app/GrabPicture.h"
 #include "app/ErrorPanel.h"
+#include "app/GrabPicture.h"
 #include "app/ImageList.h"
 #include "app/OptionsFrame.h"
 #include "app/Plaque.h"

@@ -27,8 +27,8 @@
 
 #include "app/Plaque.h"
 #include "app/RecordingWatch.h"  // recording control
-#include "app/SceneFile.h"     // recording control
-#include "app/SessionFiles.h"  // recording control
+#include "app/SceneFile.h"       // recording control
+#include "app/SessionFiles.h"    // recording control
 #include "app/StatusPanels.h"
 #include "platform/media/IAMDroppedFrames.h"  // recording control
 #include "platform/ui/PostedMessages.h"
