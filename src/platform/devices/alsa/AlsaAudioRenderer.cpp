@@ -18,6 +18,8 @@ using namespace media;
 
 namespace {
 constexpr int kWaitMs = 50;
+// Recoveries in a row without a frame written: past that the device is not coming back.
+constexpr int kMaxRecoveries = 8;
 
 class RendererInput : public BaseInputPin {
  public:
@@ -88,6 +90,7 @@ HRESULT AlsaAudioRenderer::onPause() {
   auto* in = pin(0);
   if (!in || !in->isConnected()) return S_OK;
   wave_ = *in->currentMediaType().waveFormat();
+  outputLost_.store(false);
   AlsaSeam::Handle h = nullptr;
   int r = seam_ ? seam_->pcmOpen(device_, false, h) : -ENODEV;
   if (r == 0) {
@@ -97,9 +100,12 @@ HRESULT AlsaAudioRenderer::onPause() {
   }
   if (r == 0) {
     pcm_ = h;
+  } else if (r == -EBUSY) {
+    sayOnce("busy", "the sound output \"" + device_ +
+                        "\" is busy (another program is using it); the sound is discarded");
   } else {
-    if (!saidNoOutput_.exchange(true))
-      say("no sound output (" + device_ + ": " + describeAlsaError(r) + "); the sound is discarded");
+    sayOnce("open " + std::to_string(r),
+            "no sound output (" + device_ + ": " + describeAlsaError(r) + "); the sound is discarded");
   }
   return S_OK;  // the graph runs without sound rather than not at all
 }
@@ -174,12 +180,37 @@ HRESULT AlsaAudioRenderer::queueBlock(const MediaSample& sample) {
   return S_OK;
 }
 
-// Playback thread: takes blocks from the queue and writes them out, or, without a device,
-// waits out each block's duration.
+void AlsaAudioRenderer::sayOnce(const std::string& key, const std::string& what) {
+  {
+    std::lock_guard g(lock_);
+    if (!said_.insert(key).second) return;
+  }
+  say(what);
+}
+
+// Playback thread: the device failed for good while playing. Said once per renderer and cause;
+// the graph hears of it (it keeps running: a recording must not stop for its monitor sound).
+void AlsaAudioRenderer::outputFailed(long error) {
+  outputLost_.store(true);
+  sayOnce("lost " + std::to_string(error), "the sound output \"" + device_ + "\" stopped (" +
+                                               describeAlsaError(static_cast<int>(error)) +
+                                               "); the sound is discarded until the next start");
+  NotifyEvent(GraphEvent{EC_ERROR_STILLPLAYING, static_cast<intptr_t>(E_FAIL), 0, nullptr});
+}
+
+// Playback thread: takes blocks from the queue and writes them out, or, without a device (none
+// at the start, or one that failed on the way), waits out each block's duration.
 void AlsaAudioRenderer::play(StreamingThread& thread) {
   const unsigned align = std::max<unsigned>(wave_.nBlockAlign, 1);
-  const auto start = std::chrono::steady_clock::now();
-  int64_t consumed = 0;
+  const uint32_t rate = std::max<uint32_t>(wave_.nSamplesPerSec, 1);
+  bool writing = pcm_ != nullptr;
+  auto paceStart = std::chrono::steady_clock::now();
+  int64_t paced = 0;  // frames consumed without a device since paceStart
+  auto consume = [&](unsigned long frames) {
+    paced += static_cast<int64_t>(frames);
+    played_.fetch_add(static_cast<int64_t>(frames));
+    thread.sleepUntil(paceStart + std::chrono::microseconds(paced * 1'000'000 / rate));
+  };
   while (!thread.stopRequested()) {
     std::vector<uint8_t> block;
     {
@@ -192,27 +223,36 @@ void AlsaAudioRenderer::play(StreamingThread& thread) {
       queuedBytes_ -= block.size();
     }
     const unsigned long frames = block.size() / align;
-    if (!pcm_) {
-      consumed += static_cast<int64_t>(frames);
-      played_.fetch_add(static_cast<int64_t>(frames));
-      const auto due = start + std::chrono::microseconds(consumed * 1'000'000 /
-                                                         std::max<uint32_t>(wave_.nSamplesPerSec, 1));
-      thread.sleepUntil(due);
+    if (!writing) {
+      consume(frames);
       continue;
     }
     unsigned long done = 0;
+    int recoveries = 0;  // in a row, without a frame written in between
     while (done < frames && !thread.stopRequested()) {
-      const long n = seam_->pcmWrite(pcm_, block.data() + done * align, frames - done);
+      long n = seam_->pcmWrite(pcm_, block.data() + done * align, frames - done);
       if (n > 0) {
         done += static_cast<unsigned long>(n);
         played_.fetch_add(n);
-      } else if (n == -EAGAIN || n == 0) {
-        seam_->pcmWait(pcm_, kWaitMs);
-      } else if (n == -EPIPE || n == -ESTRPIPE) {
-        seam_->pcmRecover(pcm_, static_cast<int>(n));  // an underrun: we were late, carry on
-      } else {
-        break;  // the device went away: drop this block; the next ones get the same answer
+        recoveries = 0;
+        continue;
       }
+      if (n == -EAGAIN || n == 0) {
+        const int w = seam_->pcmWait(pcm_, kWaitMs);
+        if (w >= 0) continue;
+        n = w;  // the wait met the error the next write would
+      }
+      // An underrun (we were late) or a suspend: ALSA restarts the stream.
+      if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) && ++recoveries <= kMaxRecoveries &&
+          seam_->pcmRecover(pcm_, static_cast<int>(n)) == 0)
+        continue;
+      // Gone (unplugged, the sound server ended) or stuck: the rest is consumed at the clock's pace.
+      outputFailed(n);
+      writing = false;
+      paceStart = std::chrono::steady_clock::now();
+      paced = 0;
+      consume(frames - done);
+      break;
     }
   }
 }

@@ -4,8 +4,11 @@
 // IBasicAudio: volume in hundredths of a decibel (-10000 silence ... 0 full) and balance, applied
 // to the samples. Receive never blocks the upstream thread: blocks go into a queue of at most
 // half a second (the oldest are dropped), and a playback thread writes them out. Without any
-// playback device the renderer consumes at the clock's pace and says so once (per renderer) on
-// standard error.
+// playback device (missing or busy at the start) the renderer consumes at the clock's pace and
+// says so once per renderer and cause on standard error. Underruns and suspends are recovered;
+// a device that fails for good while playing is said once, raises EC_ERROR_STILLPLAYING (the
+// graph goes on), and the rest of the run is consumed at the clock's pace; the next start opens
+// the device again.
 
 #include <QString>
 #include <atomic>
@@ -13,6 +16,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/devices/alsa/AlsaSeam.h"
@@ -42,7 +47,8 @@ class AlsaAudioRenderer : public media::BaseFilter, public media::IBasicAudio {
   void haltStreaming() override;
   // Frames written to the device (or consumed without one) since creation. Any thread.
   int64_t framesPlayed() const { return played_.load(); }
-  bool playing() const { return pcm_ != nullptr; }
+  // Whether the sound reaches a device. User-interface thread.
+  bool playing() const { return pcm_ != nullptr && !outputLost_.load(); }
 
   // Upstream streaming thread: scales a copy of the block and queues it.
   media::HRESULT queueBlock(const media::MediaSample& sample);
@@ -54,6 +60,9 @@ class AlsaAudioRenderer : public media::BaseFilter, public media::IBasicAudio {
 
  private:
   void play(media::StreamingThread& thread);
+  void outputFailed(long error);
+  // Any thread: says `what` on standard error unless `key` was said before by this renderer.
+  void sayOnce(const std::string& key, const std::string& what);
 
   std::shared_ptr<AlsaSeam> seam_;
   std::string device_;
@@ -67,7 +76,8 @@ class AlsaAudioRenderer : public media::BaseFilter, public media::IBasicAudio {
   std::deque<std::vector<uint8_t>> queue_;
   size_t queuedBytes_ = 0;
   std::atomic<int64_t> played_{0};
-  std::atomic<bool> saidNoOutput_{false};  // the missing output is told once per renderer
+  std::set<std::string> said_;  // guarded by lock_: the causes already told
+  std::atomic<bool> outputLost_{false};
 };
 
 // The linear gain of a volume in hundredths of a decibel (0 at -10000).

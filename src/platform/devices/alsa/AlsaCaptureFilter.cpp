@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/devices/LostDevicePins.h"
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMAudioInputMixer.h"
@@ -253,6 +254,17 @@ HRESULT AlsaCaptureFilter::onRun(REFERENCE_TIME) {
 
 void AlsaCaptureFilter::haltStreaming() {
   if (session_) session_->thread.stop();
+}
+
+HRESULT AlsaCaptureFilter::EnumPins(std::shared_ptr<IEnumPins>& pins) {
+  if (!lost_.load()) return BaseFilter::EnumPins(pins);
+  pins = pinsOfLostDevice(pins_);
+  return S_OK;
+}
+
+HRESULT AlsaCaptureFilter::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
+  if (!graph) disconnectPins(pins_);
+  return BaseFilter::JoinFilterGraph(graph, name);
 }
 
 HRESULT AlsaCaptureFilter::Stop() {

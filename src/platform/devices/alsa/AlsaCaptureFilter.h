@@ -42,6 +42,12 @@ class AlsaCaptureFilter : public media::BaseFilter, public media::IAMDroppedFram
   void setDeviceBack();
   bool deviceLost() const { return lost_.load(); }
 
+  // While the device is lost the filter shows no output pin (the liveness test fails); leaving
+  // the graph breaks every connection, those of the hidden pins too. User-interface thread.
+  media::HRESULT EnumPins(std::shared_ptr<media::IEnumPins>& pins) override;
+  media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
+                                 const QString& name) override;
+
   media::HRESULT Stop() override;
   void haltStreaming() override;
   media::HRESULT GetNumDropped(int32_t& dropped) override;

@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -92,15 +93,14 @@ class SystemAlsa : public AlsaSeam {
   }
 
   std::vector<AlsaMixerElement> mixerElements(Handle handle) override {
-    std::vector<AlsaMixerElement> out;
+    std::vector<AlsaMixerFacts> all;
     auto* m = static_cast<snd_mixer_t*>(handle);
     for (snd_mixer_elem_t* e = snd_mixer_first_elem(m); e; e = snd_mixer_elem_next(e)) {
-      if (!snd_mixer_selem_is_active(e)) continue;
-      AlsaMixerElement x;
+      AlsaMixerFacts x;
       x.name = snd_mixer_selem_get_name(e);
       x.index = snd_mixer_selem_get_index(e);
-      x.captureSwitch =
-          snd_mixer_selem_has_capture_switch(e) && snd_mixer_selem_has_capture_switch_exclusive(e);
+      x.active = snd_mixer_selem_is_active(e);
+      x.captureSwitch = snd_mixer_selem_has_capture_switch(e);
       if (snd_mixer_selem_is_enum_capture(e)) {
         const int n = snd_mixer_selem_get_enum_items(e);
         for (int i = 0; i < n; ++i) {
@@ -109,9 +109,9 @@ class SystemAlsa : public AlsaSeam {
           x.captureItems.emplace_back(name);
         }
       }
-      if (x.captureSwitch || !x.captureItems.empty()) out.push_back(x);
+      all.push_back(std::move(x));
     }
-    return out;
+    return captureSources(all);
   }
   int getCaptureSwitch(Handle h, const AlsaMixerElement& e, bool& on) override {
     snd_mixer_elem_t* el = findElement(static_cast<snd_mixer_t*>(h), e);
@@ -223,6 +223,24 @@ std::shared_ptr<AlsaSeam> AlsaSeam::withConfiguration(const std::string& text) {
     return nullptr;
   }
   return std::make_shared<SystemAlsa>(config);
+}
+
+std::vector<AlsaMixerElement> captureSources(const std::vector<AlsaMixerFacts>& elements) {
+  std::vector<std::string> selectorItems;
+  for (const auto& e : elements)
+    if (e.active) selectorItems.insert(selectorItems.end(), e.captureItems.begin(), e.captureItems.end());
+  std::vector<AlsaMixerElement> out;
+  for (const auto& e : elements) {
+    if (!e.active) continue;
+    if (!e.captureItems.empty()) {
+      out.push_back({e.name, e.index, false, e.captureItems});
+      continue;
+    }
+    if (!e.captureSwitch || e.name == "Capture") continue;
+    if (std::find(selectorItems.begin(), selectorItems.end(), e.name) != selectorItems.end()) continue;
+    out.push_back({e.name, e.index, true, {}});
+  }
+  return out;
 }
 
 std::string describeAlsaError(int negativeErrno) {

@@ -22,9 +22,25 @@ struct AlsaCard {
 struct AlsaMixerElement {
   std::string name;  // "Line", "Mic", "CD", or "Capture Source" / "Input Source"
   unsigned index = 0;
-  bool captureSwitch = false;             // a switch that puts this source on the capture
+  bool captureSwitch = false;             // a switch that puts this source on the capture (the
+                                          // others are switched off by us when not exclusive)
   std::vector<std::string> captureItems;  // an enumerated capture-source selector's items
 };
+
+// What the mixer says of one of its simple elements.
+struct AlsaMixerFacts {
+  std::string name;
+  unsigned index = 0;
+  bool active = true;
+  bool captureSwitch = false;             // has a capture switch (exclusive or not)
+  std::vector<std::string> captureItems;  // an enumerated capture-source selector's items
+};
+
+// The capture sources among a mixer's elements, in mixer order: every enumerated capture
+// selector, and every element with a capture switch, exclusive or not, except the master
+// "Capture" switch (which mutes the whole capture) and switches that repeat an item of a
+// selector of the same card. Inactive elements are left out.
+std::vector<AlsaMixerElement> captureSources(const std::vector<AlsaMixerFacts>& elements);
 
 enum class PcmSampleFormat { U8, S16_LE };
 

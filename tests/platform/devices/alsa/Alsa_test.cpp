@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <map>
@@ -13,6 +15,7 @@
 #include "platform/devices/alsa/AlsaDevices.h"
 #include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/media/BaseInputPin.h"
+#include "platform/media/CaptureGraphBuilder2.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/IAMAudioInputMixer.h"
 #include "platform/media/IAMStreamConfig.h"
@@ -34,6 +37,24 @@ class FakeAlsa : public AlsaSeam {
   std::map<std::string, bool> switches;
   unsigned item = 0;
   int openError = 0;
+  // A device failing while it streams: from the `after`-th call on, `times` calls answer `error`.
+  struct Failure {
+    std::atomic<long> calls{0};
+    std::atomic<long> after{-1};
+    std::atomic<long> times{0};
+    std::atomic<int> error{0};
+    void set(long from, long count, int e) {
+      error = e;
+      times = count;
+      after = from;
+    }
+    bool hit() {
+      const long i = calls++;
+      const long from = after.load();
+      return from >= 0 && i >= from && times.fetch_sub(1) > 0;
+    }
+  };
+  Failure readFailure, writeFailure, waitFailure;
 
   std::vector<AlsaCard> cards() override { return cardList; }
   std::vector<std::pair<int, std::string>> pcmDevices(int card, bool capture) override {
@@ -77,9 +98,15 @@ class FakeAlsa : public AlsaSeam {
   bool pcmSupports(Handle p, PcmSampleFormat f, unsigned c, unsigned r) override {
     return pcm_->pcmSupports(p, f, c, r);
   }
-  int pcmWait(Handle p, int ms) override { return pcm_->pcmWait(p, ms); }
-  long pcmRead(Handle p, void* b, unsigned long n) override { return pcm_->pcmRead(p, b, n); }
-  long pcmWrite(Handle p, const void* b, unsigned long n) override { return pcm_->pcmWrite(p, b, n); }
+  int pcmWait(Handle p, int ms) override {
+    return waitFailure.hit() ? waitFailure.error.load() : pcm_->pcmWait(p, ms);
+  }
+  long pcmRead(Handle p, void* b, unsigned long n) override {
+    return readFailure.hit() ? readFailure.error.load() : pcm_->pcmRead(p, b, n);
+  }
+  long pcmWrite(Handle p, const void* b, unsigned long n) override {
+    return writeFailure.hit() ? writeFailure.error.load() : pcm_->pcmWrite(p, b, n);
+  }
   int pcmRecover(Handle p, int e) override { return pcm_->pcmRecover(p, e); }
   int pcmDrain(Handle p) override { return pcm_->pcmDrain(p); }
   void pcmClose(Handle p) override { pcm_->pcmClose(p); }
@@ -114,7 +141,8 @@ struct AlsaRig {
         dir.filePath("out.raw").toStdString() + "\" format \"raw\" }\n";
     real = AlsaSeam::withConfiguration(config);
     seam = std::make_shared<FakeAlsa>(
-        real, std::map<std::string, std::string>{{"plughw:CARD=Test,DEV=0", "vistrel_in"}});
+        real, std::map<std::string, std::string>{{"plughw:CARD=Test,DEV=0", "vistrel_in"},
+                                                 {"default", "vistrel_out"}});
   }
   AlsaCaptureDevice device() const { return {{0, "Test", "Test Card"}, 0, "ALC Analog"}; }
 };
@@ -162,6 +190,12 @@ class BlockSink : public BaseFilter {
     BlockSink* sink_;
   };
 };
+
+bool waitForEvent(FilterGraph& graph, int32_t code, GraphEvent& out) {
+  for (int i = 0; i < 100; ++i)
+    if (graph.GetEvent(out, 100) == S_OK && out.code == code) return true;
+  return false;
+}
 
 template <class F>
 bool eventually(F f) {
@@ -223,11 +257,69 @@ TEST(AlsaCapture, BusyDeviceFailsTheRunWithAMessage) {
   EXPECT_EQ(graph->Stop(), S_OK);
 }
 
+// The card is unplugged while it streams: the read (or the wait for data) answers that the device
+// is gone. The filter says so once, raises EC_DEVICE_LOST once, ends its streaming thread, and
+// stops showing its output pin, while the graph still stops and takes it out.
+TEST(AlsaCapture, AnUnpluggedCardWhileStreamingIsLostOnceAndItsThreadEnds) {
+  struct Case {
+    const char* what;
+    int readError;
+    int waitError;
+  };
+  constexpr long kAlways = 1L << 40;
+  const Case cases[] = {
+      {"the read says no device", -ENODEV, 0},
+      {"the read says bad state", -EBADFD, 0},
+      {"the wait says no device", -EAGAIN, -ENODEV},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    AlsaRig rig;
+    auto filter = std::make_shared<AlsaCaptureFilter>(rig.seam, rig.device());
+    auto graph = FilterGraph::create();
+    auto builder = CaptureGraphBuilder2::create();
+    builder->SetFiltergraph(graph);
+    auto sink = std::make_shared<BlockSink>();
+    graph->AddFilter(filter, QStringLiteral("mic"));
+    graph->AddFilter(sink, QStringLiteral("sink"));
+    ASSERT_EQ(graph->ConnectDirect(pinAt(filter, 0), pinAt(sink, 0), nullptr), S_OK);
+    rig.seam->readFailure.set(10, kAlways, c.readError);
+    if (c.waitError) rig.seam->waitFailure.set(0, kAlways, c.waitError);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(graph->Run(), S_OK);
+    GraphEvent e;
+    ASSERT_TRUE(waitForEvent(*graph, EC_DEVICE_LOST, e));
+    EXPECT_EQ(e.param2, 0);
+    EXPECT_EQ(e.object, filter);
+    EXPECT_TRUE(filter->deviceLost());
+    // The streaming thread has ended: it reads and waits no more.
+    const long reads = rig.seam->readFailure.calls, waits = rig.seam->waitFailure.calls;
+    std::shared_ptr<IPin> out;
+    EXPECT_TRUE(FAILED(builder->FindPin(filter, PINDIR_OUTPUT, nullptr, nullptr, false, 0, out)));
+    EXPECT_EQ(graph->Stop(), S_OK);
+    EXPECT_EQ(rig.seam->readFailure.calls, reads);
+    EXPECT_EQ(rig.seam->waitFailure.calls, waits);
+    EXPECT_NE(graph->GetEvent(e, 0), S_OK);
+    EXPECT_TRUE(FAILED(graph->Run()));
+    graph->Stop();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Test Card: ALC Analog: the device was removed"), std::string::npos) << err;
+    EXPECT_EQ(err.find("removed"), err.rfind("removed")) << err;
+    // Taken out of the graph, the filter leaves no link behind, hidden pin or not.
+    ASSERT_EQ(graph->RemoveFilter(filter), S_OK);
+    std::shared_ptr<IPin> peer;
+    EXPECT_NE(pinAt(sink, 0)->ConnectedTo(peer), S_OK);
+    filter->setDeviceBack();
+    EXPECT_EQ(builder->FindPin(filter, PINDIR_OUTPUT, nullptr, nullptr, false, 0, out), S_OK);
+  }
+}
+
 TEST(AlsaCapture, MixerCaptureSourcesAreNamedInputPins) {
   struct Case {
     const char* what;
     std::vector<AlsaMixerElement> elements;
   };
+  // The replayed card leaves every switch as it is told: turning the others off is ours to do.
   const Case cases[] = {
       {"switches", {{"Line", 0, true, {}}, {"Mic", 0, true, {}}, {"CD", 0, true, {}}}},
       {"selector", {{"Capture Source", 0, false, {"Line", "Mic", "CD"}}}},
@@ -236,6 +328,7 @@ TEST(AlsaCapture, MixerCaptureSourcesAreNamedInputPins) {
     SCOPED_TRACE(c.what);
     AlsaRig rig;
     rig.seam->elements = c.elements;
+    rig.seam->switches = {{"Line", true}, {"CD", true}};  // several sources on, as a mixer may leave them
     auto filter = std::make_shared<AlsaCaptureFilter>(rig.seam, rig.device());
     std::shared_ptr<IEnumPins> pins;
     filter->EnumPins(pins);
@@ -257,6 +350,48 @@ TEST(AlsaCapture, MixerCaptureSourcesAreNamedInputPins) {
     auto cd = interfaceOf<IAMAudioInputMixer>(pinAt(filter, 3));
     cd->get_Enable(on);
     EXPECT_FALSE(on);
+  }
+}
+
+// Which mixer elements are capture sources, as cards name them.
+TEST(AlsaMixer, CaptureSourcesAreSelectorsAndCaptureSwitchesButNotTheMasterSwitch) {
+  struct Case {
+    const char* card;
+    std::vector<AlsaMixerFacts> elements;
+    std::vector<std::string> sources;  // name, or name:item for a selector's items
+  };
+  auto sw = [](const char* name, bool active = true) { return AlsaMixerFacts{name, 0, active, true, {}}; };
+  auto volume = [](const char* name) { return AlsaMixerFacts{name, 0, true, false, {}}; };
+  auto selector = [](const char* name, std::vector<std::string> items) {
+    return AlsaMixerFacts{name, 0, true, false, std::move(items)};
+  };
+  const Case cases[] = {
+      {"non-exclusive switches (Sound Blaster 16)",
+       {volume("Master"), sw("Line"), sw("Mic"), sw("CD"), volume("PCM")},
+       {"Line", "Mic", "CD"}},
+      {"exclusive switches beside the master capture switch",
+       {sw("Capture"), sw("Line"), sw("Mic"), sw("CD")},
+       {"Line", "Mic", "CD"}},
+      {"a selector (HD Audio)",
+       {sw("Capture"), selector("Input Source", {"Front Mic", "Line"}), volume("Mic Boost")},
+       {"Input Source:Front Mic", "Input Source:Line"}},
+      {"a selector and switches that repeat its items",
+       {selector("Capture Source", {"Mic", "Line"}), sw("Mic"), sw("Line"), sw("Aux")},
+       {"Capture Source:Mic", "Capture Source:Line", "Aux"}},
+      {"an inactive element", {sw("Line"), sw("Mic", false)}, {"Line"}},
+      {"nothing to choose", {volume("Master"), sw("Capture")}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.card);
+    std::vector<std::string> got;
+    for (const auto& e : captureSources(c.elements)) {
+      if (e.captureItems.empty()) {
+        EXPECT_TRUE(e.captureSwitch) << e.name;
+        got.push_back(e.name);
+      }
+      for (const auto& item : e.captureItems) got.push_back(e.name + ":" + item);
+    }
+    EXPECT_EQ(got, c.sources);
   }
 }
 
@@ -328,22 +463,96 @@ TEST(AlsaRenderer, PlaysThroughAlsaWithTheGraphVolume) {
   }
 }
 
-TEST(AlsaRenderer, WithoutADeviceItConsumesAndSaysSoOnce) {
-  AlsaRig rig;
-  auto renderer = std::make_shared<AlsaAudioRenderer>(rig.real, "no_such_device");
-  auto tone = std::make_shared<vistrel::platform::devices::ToneMicrophone>(QStringLiteral("tone"));
-  auto graph = FilterGraph::create();
-  graph->AddFilter(tone, QStringLiteral("tone"));
-  graph->AddFilter(renderer, QStringLiteral("Default DirectSound Device"));
-  ASSERT_EQ(graph->ConnectDirect(pinAt(tone, 0), pinAt(renderer, 0), nullptr), S_OK);
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(graph->Run(), S_OK);
-  EXPECT_FALSE(renderer->playing());
-  ASSERT_TRUE(eventually([&] { return renderer->framesPlayed() >= 2205; }));
-  graph->Stop();
-  ASSERT_EQ(graph->Run(), S_OK);
-  graph->Stop();
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("no sound output"), std::string::npos) << err;
-  EXPECT_EQ(err.find("no sound output"), err.rfind("no sound output"));
+TEST(AlsaRenderer, WithoutADeviceItConsumesAndSaysWhySoOnce) {
+  struct Case {
+    const char* what;
+    bool fake;      // through the replayed card (else real libasound)
+    int openError;  // what opening "default" answers on the replayed card
+    const char* words;
+  };
+  const Case cases[] = {
+      {"missing", false, 0, "no sound output (no_such_device: "},
+      {"busy", true, -EBUSY, "the sound output \"default\" is busy (another program is using it)"},
+      {"denied", true, -EACCES, "no sound output (default: permission denied"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    AlsaRig rig;
+    rig.seam->openError = c.openError;
+    auto renderer = c.fake ? std::make_shared<AlsaAudioRenderer>(rig.seam, "default")
+                           : std::make_shared<AlsaAudioRenderer>(rig.real, "no_such_device");
+    auto tone = std::make_shared<vistrel::platform::devices::ToneMicrophone>(QStringLiteral("tone"));
+    auto graph = FilterGraph::create();
+    graph->AddFilter(tone, QStringLiteral("tone"));
+    graph->AddFilter(renderer, QStringLiteral("Default DirectSound Device"));
+    ASSERT_EQ(graph->ConnectDirect(pinAt(tone, 0), pinAt(renderer, 0), nullptr), S_OK);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(graph->Run(), S_OK);
+    EXPECT_FALSE(renderer->playing());
+    ASSERT_TRUE(eventually([&] { return renderer->framesPlayed() >= 2205; }));
+    graph->Stop();
+    ASSERT_EQ(graph->Run(), S_OK);
+    graph->Stop();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(c.words), std::string::npos) << err;
+    EXPECT_EQ(err.find("vistrel:"), err.rfind("vistrel:")) << err;  // once, not once per run
+  }
+}
+
+// The playback device fails after a few blocks: what ALSA can restart goes on playing unnoticed;
+// a device gone for good is said once, the graph hears of it and keeps running, and the sound is
+// consumed at the clock's pace from then on.
+TEST(AlsaRenderer, ADeviceFailingWhilePlayingRecoversOrIsSaidAndConsumed) {
+  struct Case {
+    const char* what;
+    int writeError;
+    long times;
+    int waitError;  // answered by the wait once writes say "try again"
+    bool recovers;
+  };
+  constexpr long kAlways = 1L << 40;
+  const Case cases[] = {
+      {"an underrun", -EPIPE, 1, 0, true},
+      {"a suspend", -ESTRPIPE, 1, 0, true},
+      {"underruns that never end", -EPIPE, kAlways, 0, false},
+      {"unplugged", -ENODEV, kAlways, 0, false},
+      {"an I/O error", -EIO, kAlways, 0, false},
+      {"unplugged, seen by the wait", -EAGAIN, kAlways, -ENODEV, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    AlsaRig rig;
+    auto renderer = std::make_shared<AlsaAudioRenderer>(rig.seam, "default");
+    auto tone = std::make_shared<vistrel::platform::devices::ToneMicrophone>(QStringLiteral("tone"));
+    auto graph = FilterGraph::create();
+    graph->AddFilter(tone, QStringLiteral("tone"));
+    graph->AddFilter(renderer, QStringLiteral("Default DirectSound Device"));
+    ASSERT_EQ(graph->ConnectDirect(pinAt(tone, 0), pinAt(renderer, 0), nullptr), S_OK);
+    rig.seam->writeFailure.set(3, c.times, c.writeError);
+    if (c.waitError) rig.seam->waitFailure.set(0, kAlways, c.waitError);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(graph->Run(), S_OK);
+    ASSERT_TRUE(renderer->playing());
+    GraphEvent e;
+    if (c.recovers) {
+      // Half a second more than the three blocks written before the failure reaches the file.
+      ASSERT_TRUE(eventually([&] { return QFileInfo(rig.dir.filePath("out.raw")).size() >= 22050 * 4; }));
+      EXPECT_TRUE(renderer->playing());
+      EXPECT_NE(graph->GetEvent(e, 0), S_OK);
+    } else {
+      ASSERT_TRUE(waitForEvent(*graph, EC_ERROR_STILLPLAYING, e));
+      EXPECT_FALSE(renderer->playing());
+      const int64_t atFailure = renderer->framesPlayed();
+      ASSERT_TRUE(eventually([&] { return renderer->framesPlayed() >= atFailure + 4410; }));
+      EXPECT_NE(graph->GetEvent(e, 0), S_OK);  // one event, not one per block
+    }
+    EXPECT_EQ(graph->Stop(), S_OK);
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (c.recovers) {
+      EXPECT_EQ(err.find("vistrel:"), std::string::npos) << err;
+    } else {
+      EXPECT_NE(err.find("the sound output \"default\" stopped ("), std::string::npos) << err;
+      EXPECT_EQ(err.find("vistrel:"), err.rfind("vistrel:")) << err;
+    }
+  }
 }
