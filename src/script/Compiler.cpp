@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 #include "script/StdLib.h"
 
@@ -47,8 +48,9 @@ bool isReserved(const QString& lower) {
 
 enum class Cat { Ord, Real, Str, Val, Void };
 
+// Procedural values are the routine they designate, held in an integer cell (0 for nil).
 Cat catOf(const Type* t) {
-  if (t->isOrdinal()) return Cat::Ord;
+  if (t->isOrdinal() || t->kind == Kind::Proc) return Cat::Ord;
   if (t->kind == Kind::Real) return Cat::Real;
   if (t->kind == Kind::String) return Cat::Str;
   if (t->kind == Kind::Void) return Cat::Void;
@@ -78,6 +80,10 @@ inline int64_t shiftRight(int64_t a, int64_t b) { return int64_t(uint64_t(a) >> 
 inline int64_t shiftRight32(int64_t a, int64_t b) { return int64_t(uint64_t(uint32_t(a)) >> (b & 63)); }
 
 [[noreturn]] void stackOverflow(Ctx& c) { runtimeError(c, QStringLiteral("Stack overflow")); }
+
+[[noreturn]] void nilObject(Ctx& c, const QString& member) {
+  runtimeError(c, QStringLiteral("Access to '%1' of a nil object").arg(member));
+}
 
 // At every call: kept inline, the error path out of line.
 inline void checkStack(Ctx& c) {
@@ -138,6 +144,7 @@ struct Expr {
   // "v + a + b" where v is a plain string variable: what an in-place append needs.
   int appendTo = -1, appendLevel = -1;
   std::vector<StrNode*> appendParts;
+  QString name;  // of a plain variable, for messages about calls through it
 };
 
 enum Builtin {
@@ -408,8 +415,7 @@ struct GetNone {
 };
 
 template <class G>
-[[gnu::noinline]] auto invokeNative(Ctx& c, const CallSite& cs, G get) {
-  Routine* r = cs.r;
+[[gnu::noinline]] auto invokeNative(Ctx& c, const CallSite& cs, const Routine* r, G get) {
   const size_t n = cs.args.size();
   if (r->scalarOnly && n < 4) {
     // Natives with value parameters only: their cells can live on the native stack.
@@ -431,8 +437,7 @@ template <class G>
 
 // Script routines whose frame may hold strings, aggregates or var parameters.
 template <class G>
-[[gnu::noinline]] auto invokeGeneral(Ctx& c, const CallSite& cs, G get) {
-  Routine* r = cs.r;
+[[gnu::noinline]] auto invokeGeneral(Ctx& c, const CallSite& cs, const Routine* r, G get) {
   const size_t n = size_t(r->slotCount);
   const size_t np = size_t(r->paramCount);
   const ValueStack::Mark m = c.stack.mark();
@@ -450,13 +455,13 @@ template <class G>
 
 // Every call goes through here; calls of routines that keep only ordinals and reals, the common
 // case of recursive code, stay inline.
-// Arity is the number of arguments when they are all ordinals passed by value, else -1.
+// Arity is the number of arguments when they are all ordinals passed by value, else -1. r is the
+// routine called: cs.r, or the value of a procedural variable, whose parameters are those of cs.
 template <int Arity, class G>
-[[gnu::always_inline]] inline auto invoke(Ctx& c, const CallSite& cs, G get) {
+[[gnu::always_inline]] inline auto invoke(Ctx& c, const CallSite& cs, const Routine* r, G get) {
   checkStack(c);
-  const Routine* r = cs.r;
   if (!r->fastScalar) [[unlikely]]
-    return r->native ? invokeNative(c, cs, get) : invokeGeneral(c, cs, get);
+    return r->native ? invokeNative(c, cs, r, get) : invokeGeneral(c, cs, r, get);
   const int n = r->slotCount;
   const int np = r->paramCount;
   // Put back on return only: an error that unwinds this frame leaves it to the handler that catches
@@ -487,7 +492,26 @@ template <class B, class R, class G, int Arity>
 struct CallNode final : B {
   const CallSite* cs;
   explicit CallNode(const CallSite* s) : cs(s) {}
-  R operator()(Ctx& c) override { return invoke<Arity>(c, *cs, G{}); }
+  R operator()(Ctx& c) override { return invoke<Arity>(c, *cs, cs->r, G{}); }
+};
+
+[[noreturn]] [[gnu::noinline]] void nilCall(Ctx& c) {
+  runtimeError(c, QStringLiteral("Call through a nil procedural variable"));
+}
+
+// A call through a procedural value: the routine is known only when the call runs. Only routines
+// of the program's own level and host routines are procedural values, so no outer frame is needed.
+template <class B, class R, class G>
+struct IndirectCallNode final : B {
+  const CallSite* cs;
+  IntNode* target;
+  IndirectCallNode(const CallSite* s, IntNode* t) : cs(s), target(t) {}
+  R operator()(Ctx& c) override {
+    const auto* r = reinterpret_cast<const Routine*>(intptr_t((*target)(c)));
+    if (!r) [[unlikely]]
+      nilCall(c);
+    return invoke<-1>(c, *cs, r, G{});
+  }
 };
 
 // A procedure call, or a function call whose result is not used, as a statement.
@@ -499,7 +523,7 @@ struct CallStmtNode final : StmtNode {
   Flow operator()(Ctx& c) override {
     c.line = line;
     c.column = column;
-    invoke<Arity>(c, *cs, GetNone{});
+    invoke<Arity>(c, *cs, cs->r, GetNone{});
     return Flow::Normal;
   }
 };
@@ -800,12 +824,21 @@ class Compiler {
   Expr parseSimple();
   Expr parseTerm();
   Expr parseFactor();
-  Expr parseDesignator(bool statement);
+  // procHint: the procedural type wanted here, so that a routine's bare name is its value.
+  Expr parseDesignator(bool statement, Type* procHint = nullptr);
   Expr selectors(Expr e);
   Expr binary(const Token& op, Expr a, Expr b);
   Expr compare(const Token& op, Expr a, Expr b);
   Expr setConstructor(Type* want);
   Expr callRoutine(Routine* r, const Token& at, ValNode* self = nullptr);
+  // Parses the arguments of a call of a routine with sig's parameters; what names it in messages.
+  CallSite* callSite(Routine* sig, const Token& at, ValNode* self, const QString& what, int& depth);
+  // A call through the procedural value target; at is where the call starts.
+  Expr callThrough(Expr target, const Token& at);
+  // The routine r as a procedural value.
+  Expr routineValue(Routine* r, const Token& at);
+  bool sameType(const Type* a, const Type* b) const;
+  bool sameSignature(const Routine* a, const Routine* b) const;
   Expr makeCall(CallSite* cs, Type* result);
   Expr builtin(int id, const Token& at);
   Expr typecast(Type* t, const Token& at);
@@ -893,6 +926,9 @@ class Compiler {
   std::vector<Routine*> routineStack_;
   int exceptDepth_ = 0;
   int scriptCalls_ = 0;  // calls of script routines compiled so far
+  // Set where a procedural value is wanted (assignment, argument, initial value); the next factor
+  // parsed takes it.
+  Type* procHint_ = nullptr;
 
  public:
   Type *tInteger_, *tInt64_, *tCardinal_, *tByte_, *tWord_, *tSmallInt_, *tShortInt_, *tBoolean_, *tChar_,
@@ -911,7 +947,22 @@ QString Compiler::typeName(const Type* t) const {
     case Kind::Array: return QStringLiteral("array of %1").arg(typeName(t->elem));
     case Kind::DynArray: return QStringLiteral("array of %1").arg(typeName(t->elem));
     case Kind::Record: return QStringLiteral("record");
-    case Kind::Proc: return QStringLiteral("procedural type");
+    case Kind::Proc: {
+      // Unnamed procedural types, such as the type of @Routine, are shown by their signature.
+      const Routine* r = t->signature;
+      QStringList params;
+      for (const Param& p : r->params) {
+        const char* mode = p.mode == Param::Const ? "const "
+                           : p.mode == Param::Var ? "var "
+                           : p.mode == Param::Out ? "out "
+                                                  : "";
+        params << QLatin1String(mode) + typeName(p.type);
+      }
+      QString s = r->result ? QStringLiteral("function") : QStringLiteral("procedure");
+      if (!params.isEmpty()) s += u'(' + params.join(QStringLiteral("; ")) + u')';
+      if (r->result) s += QStringLiteral(": ") + typeName(r->result);
+      return s;
+    }
     case Kind::Nil: return QStringLiteral("nil");
     case Kind::Void: return QStringLiteral("no value");
     default: return QStringLiteral("?");
@@ -1205,9 +1256,40 @@ bool Compiler::assignable(const Type* d, const Expr& src) const {
         if (p == d) return true;
       return false;
     case Kind::Exception: return s->kind == Kind::Exception;
-    case Kind::Proc: return s->kind == Kind::Nil;
+    case Kind::Proc:
+      return s->kind == Kind::Nil || (s->kind == Kind::Proc && sameSignature(d->signature, s->signature));
     default: return false;
   }
+}
+
+// Types that a procedural value's parameters and result must share: the same type, or one that
+// stores and converts exactly as it does (Integer and LongInt, string and WideString, ...).
+bool Compiler::sameType(const Type* a, const Type* b) const {
+  if (a == b) return true;
+  if (a->kind != b->kind) return false;
+  switch (a->kind) {
+    case Kind::Integer:
+    case Kind::Boolean:
+    case Kind::Char:
+    case Kind::Enum:
+      return a->ordBase() == b->ordBase() && a->ik == b->ik && a->lo == b->lo && a->hi == b->hi;
+    case Kind::Real: return a->single == b->single;
+    case Kind::String: return true;
+    case Kind::Set: return (a->elem && b->elem && sameType(a->elem, b->elem));
+    case Kind::DynArray: return sameType(a->elem, b->elem);
+    case Kind::Proc: return sameSignature(a->signature, b->signature);
+    default: return false;
+  }
+}
+
+bool Compiler::sameSignature(const Routine* a, const Routine* b) const {
+  if (a == b) return true;
+  if (a->params.size() != b->params.size() || !a->result != !b->result) return false;
+  if (a->result && !sameType(a->result, b->result)) return false;
+  for (size_t k = 0; k < a->params.size(); ++k)
+    if (a->params[k].mode != b->params[k].mode || !sameType(a->params[k].type, b->params[k].type))
+      return false;
+  return true;
 }
 
 Expr Compiler::coerce(Expr e, Type* dst, const Token& at) {
@@ -1661,8 +1743,29 @@ Expr Compiler::compare(const Token& op, Expr a, Expr b) {
     });
     return done(r);
   }
-  const bool refs = (ka == Kind::Class || ka == Kind::Nil || ka == Kind::DynArray || ka == Kind::Proc) &&
-                    (kb == Kind::Class || kb == Kind::Nil || kb == Kind::DynArray || kb == Kind::Proc);
+  if ((ka == Kind::Proc || kb == Kind::Proc) && (rel == Rel::EQ || rel == Rel::NE)) {
+    // Procedural values compare with nil and with values of the same signature.
+    if (ka == Kind::Nil) a = coerce(std::move(a), b.type, op);
+    if (kb == Kind::Nil) b = coerce(std::move(b), a.type, op);
+    if (a.type->kind == Kind::Proc && b.type->kind == Kind::Proc &&
+        sameSignature(a.type->signature, b.type->signature)) {
+      IntNode* x = asInt(a);
+      IntNode* y = asInt(b);
+      if (rel == Rel::EQ)
+        r.i = I([x, y](Ctx& c) -> int64_t {
+          const int64_t p = (*x)(c);
+          return p == (*y)(c);
+        });
+      else
+        r.i = I([x, y](Ctx& c) -> int64_t {
+          const int64_t p = (*x)(c);
+          return p != (*y)(c);
+        });
+      return r;
+    }
+  }
+  const bool refs = (ka == Kind::Class || ka == Kind::Nil || ka == Kind::DynArray) &&
+                    (kb == Kind::Class || kb == Kind::Nil || kb == Kind::DynArray);
   if (refs && (rel == Rel::EQ || rel == Rel::NE)) {
     ValNode* x = asVal(a);
     ValNode* y = asVal(b);
@@ -1766,6 +1869,59 @@ Expr Compiler::makeCall(CallSite* cs, Type* result) {
 }
 
 Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
+  int depth = 1;
+  CallSite* cs = callSite(r, at, self, r->name, depth);
+  cs->r = r;
+  if (!r->native) ++scriptCalls_;
+  if (!r->native) cs->hops = r->level == 1 ? -1 : level() - (r->level - 1);
+  Expr e = makeCall(cs, r->result);
+  e.depth = depth;
+  if (depth > kMaxExprDepth) error(at, QStringLiteral("Expression too complex"));
+  return e;
+}
+
+Expr Compiler::callThrough(Expr target, const Token& at) {
+  Routine* sig = target.type->signature;
+  Token pos = at;
+  if (target.line > 0) {
+    pos.line = target.line;
+    pos.column = target.col;
+  }
+  const QString what = target.name.isEmpty() ? typeName(target.type) : target.name;
+  IntNode* tn = asInt(target);
+  int depth = 1;
+  CallSite* cs = callSite(sig, pos, nullptr, what, depth);
+  ++scriptCalls_;  // it may well call a script routine
+  Expr e;
+  e.type = sig->result ? sig->result : tVoid_;
+  e.isCall = true;
+  e.line = pos.line;
+  e.col = pos.column;
+  e.depth = std::max(depth, target.depth + 1);
+  if (e.depth > kMaxExprDepth) error(at, QStringLiteral("Expression too complex"));
+  switch (catOf(e.type)) {
+    case Cat::Ord: e.i = make<IndirectCallNode<IntNode, int64_t, GetInt>>(cs, tn); break;
+    case Cat::Real: e.r = make<IndirectCallNode<RealNode, double, GetReal>>(cs, tn); break;
+    case Cat::Str: e.s = make<IndirectCallNode<StrNode, QString, GetStr>>(cs, tn); break;
+    default: e.v = make<IndirectCallNode<ValNode, Value, GetVal>>(cs, tn); break;
+  }
+  return e;
+}
+
+Expr Compiler::routineValue(Routine* r, const Token& at) {
+  if (r->ownerClass)
+    error(at, QStringLiteral("Method '%1' cannot be used as a procedural value").arg(r->name));
+  // A nested routine needs the frame of the routine around it, which a value does not carry.
+  if (!r->native && r->level > 1)
+    error(at, QStringLiteral("Nested routine '%1' cannot be used as a procedural value").arg(r->name));
+  Type* t = newType(Kind::Proc);
+  t->signature = r;
+  Value v;
+  v.i = int64_t(reinterpret_cast<intptr_t>(r));
+  return constExpr(t, v, at.line, at.column);
+}
+
+CallSite* Compiler::callSite(Routine* r, const Token& at, ValNode* self, const QString& what, int& depth) {
   auto holder = std::make_unique<CallSite>();
   CallSite* cs = holder.get();
   struct CallSiteNode : Node {
@@ -1774,9 +1930,6 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
   auto* keep = new CallSiteNode;
   keep->cs = std::move(holder);
   prog_->nodes.emplace_back(keep);
-  cs->r = r;
-  if (!r->native) ++scriptCalls_;
-  if (!r->native) cs->hops = r->level == 1 ? -1 : level() - (r->level - 1);
   std::vector<Token> argToks;
   std::vector<Expr> args;
   if (self) {
@@ -1792,10 +1945,13 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
         argToks.push_back(tok_);
         const size_t k = first + args.size();
         Type* want = k < r->params.size() ? r->params[k].type : nullptr;
-        if (tok_.isSym("[") && want && want->kind == Kind::Set)
+        if (tok_.isSym("[") && want && want->kind == Kind::Set) {
           args.push_back(setConstructor(want));
-        else
+        } else {
+          if (want && want->kind == Kind::Proc && !r->params[k].byRef()) procHint_ = want;
           args.push_back(parseExpr());
+          procHint_ = nullptr;
+        }
       } while (acceptSym(","));
     }
     expectSym(")");
@@ -1805,12 +1961,12 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
     if (!r->params[k].hasDefault) required = k + 1;
   if (first + args.size() < required || first + args.size() > r->params.size())
     error(at, QStringLiteral("Invalid number of parameters for '%1': expected %2, found %3")
-                  .arg(r->name)
+                  .arg(what)
                   .arg(required == r->params.size()
                            ? QString::number(required - first)
                            : QStringLiteral("%1 to %2").arg(required - first).arg(r->params.size() - first))
                   .arg(args.size()));
-  int depth = 1;
+  depth = 1;
   for (size_t k = first; k < r->params.size(); ++k) {
     const Param& p = r->params[k];
     ArgBind b;
@@ -1835,7 +1991,7 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
            a.type->ik == p.type->ik && a.type->ordBase() == p.type->ordBase()) ||
           (a.type->kind == Kind::String && p.type->kind == Kind::String) ||
           (a.type->kind == Kind::Real && p.type->kind == Kind::Real && a.type->single == p.type->single) ||
-          (p.type->kind == Kind::DynArray && assignable(p.type, a));
+          sameType(a.type, p.type) || (p.type->kind == Kind::DynArray && assignable(p.type, a));
       if (!same)
         error(atok, QStringLiteral("Type mismatch for var parameter '%1': expected %2 but found %3")
                         .arg(p.name, typeName(p.type), typeName(a.type)));
@@ -1886,10 +2042,7 @@ Expr Compiler::callRoutine(Routine* r, const Token& at, ValNode* self) {
   cs->argCount = int(cs->args.size());
   cs->intArgs =
       std::all_of(cs->args.begin(), cs->args.end(), [](const ArgBind& b) { return b.how == ArgBind::Int; });
-  Expr e = makeCall(cs, r->result);
-  e.depth = depth;
-  if (depth > kMaxExprDepth) error(at, QStringLiteral("Expression too complex"));
-  return e;
+  return cs;
 }
 
 Expr Compiler::typecast(Type* t, const Token& at) {
@@ -1934,6 +2087,7 @@ int64_t Compiler::constInt(const Token& at, Type** typeOut) {
 Expr Compiler::parseFactor() {
   const Token t = tok_;
   Nest nest(*this, t);
+  Type* const procHint = std::exchange(procHint_, nullptr);
   switch (t.kind) {
     case Tok::Int:
       advance();
@@ -1972,7 +2126,17 @@ Expr Compiler::parseFactor() {
         return selectors(std::move(e));
       }
       if (t.isSym("[")) return setConstructor(nullptr);
-      if (t.isSym("@")) error(t, QStringLiteral("The address operator '@' is not supported"));
+      if (t.isSym("@")) {
+        // @Routine: the routine as a procedural value. There are no pointers to variables.
+        advance();
+        const Token n = ident();
+        const Symbol* s = find(n.lower);
+        if (!s) error(n, QStringLiteral("Unknown identifier '%1'").arg(n.text));
+        if (s->k == Symbol::Proc) return selectors(routineValue(s->routine, n));
+        if (s->k == Symbol::Builtin)
+          error(n, QStringLiteral("'%1' cannot be used as a procedural value").arg(n.text));
+        error(t, QStringLiteral("The address operator '@' needs a routine"));
+      }
       break;
     case Tok::Ident:
       if (t.isKw("not")) {
@@ -2000,20 +2164,26 @@ Expr Compiler::parseFactor() {
         advance();
         return constExpr(tNil_, Value(), t.line, t.column);
       }
-      return parseDesignator(false);
+      return parseDesignator(false, procHint);
     default: break;
   }
   expected("Expression");
 }
 
-Expr Compiler::parseDesignator(bool statement) {
+Expr Compiler::parseDesignator(bool statement, Type* procHint) {
   const Token t = ident();
   Symbol* s = find(t.lower);
   if (!s) error(t, QStringLiteral("Unknown identifier '%1'").arg(t.text));
   Expr e;
   switch (s->k) {
-    case Symbol::Var: e = varExpr(*s); break;
-    case Symbol::Const: e = constExpr(s->type, s->cv, t.line, t.column); break;
+    case Symbol::Var:
+      e = varExpr(*s);
+      e.name = t.text;
+      break;
+    case Symbol::Const:
+      e = constExpr(s->type, s->cv, t.line, t.column);
+      e.name = t.text;
+      break;
     case Symbol::WithField: {
       const Symbol* w = s;
       Symbol base;
@@ -2076,6 +2246,13 @@ Expr Compiler::parseDesignator(bool statement) {
         res.slot = int(r->params.size());
         res.type = r->result;
         return varExpr(res);
+      }
+      // Named where a procedural value is wanted, a routine is that value; a function whose result
+      // is such a value is still called when only its result fits.
+      if (procHint && !statement && !tok_.isSym("(")) {
+        const bool resultFits = r->result && r->result->kind == Kind::Proc &&
+                                sameSignature(r->result->signature, procHint->signature);
+        if (!resultFits || sameSignature(r, procHint->signature)) return selectors(routineValue(r, t));
       }
       e = callRoutine(r, t);
       break;
@@ -2229,7 +2406,7 @@ Expr Compiler::selectors(Expr e) {
         // Properties are declared for compiling only: reaching one at run time is an error.
         const QString what = bt->name + u'.' + found->name;
         RefNode* cell = RF([self, what](Ctx& c) -> Value* {
-          (void)(*self)(c);
+          if (!(*self)(c).a) nilObject(c, what);
           runtimeError(c, QStringLiteral("'%1' is not available at run time").arg(what));
         });
         e = fromCell(cell, found->propType);
@@ -2267,6 +2444,10 @@ Expr Compiler::selectors(Expr e) {
       }
       r.depth = e.depth + 1;
       e = r;
+      continue;
+    }
+    if (t.isSym("(") && e.type->kind == Kind::Proc) {
+      e = callThrough(std::move(e), t);
       continue;
     }
     if (t.isSym("^")) error(t, QStringLiteral("Pointers are not supported"));
@@ -2537,6 +2718,8 @@ Expr Compiler::builtin(int id, const Token& at) {
           const Token et = tok_;
           Expr e = parseExpr();
           A a{catOf(e.type), e.type->kind, nullptr, nullptr, nullptr};
+          if (e.type->kind == Kind::Proc)
+            error(et, QStringLiteral("Type mismatch: %1 cannot be formatted").arg(typeName(e.type)));
           if (a.cat == Cat::Ord)
             a.i = asInt(e);
           else if (a.cat == Cat::Real)
@@ -2610,8 +2793,13 @@ Expr Compiler::builtin(int id, const Token& at) {
       if (v.type->kind != Kind::Class && v.type->kind != Kind::DynArray && v.type->kind != Kind::Proc &&
           v.type->kind != Kind::Nil)
         error(vt, QStringLiteral("Type mismatch: Assigned needs an object, a dynamic array or a routine"));
-      ValNode* n = asVal(v);
       r.type = tBoolean_;
+      if (v.type->kind == Kind::Proc) {
+        IntNode* p = asInt(v);
+        r.i = I([p](Ctx& c) -> int64_t { return (*p)(c) != 0; });
+        return r;
+      }
+      ValNode* n = asVal(v);
       r.i = I([n](Ctx& c) -> int64_t { return (*n)(c).a != nullptr; });
       return r;
     }
@@ -2942,7 +3130,9 @@ Value Compiler::constValue(Type* t, const Token& at) {
     expectSym(")");
     return v;
   }
+  if (t->kind == Kind::Proc) procHint_ = t;
   Expr e = t->kind == Kind::Set && tok_.isSym("[") ? setConstructor(t) : parseExpr();
+  procHint_ = nullptr;
   if (!e.isConst) error(at, QStringLiteral("Constant expression expected"));
   e = coerce(std::move(e), t, at);
   if (!e.isConst) e = fold(e);
@@ -3243,7 +3433,9 @@ StmtNode* Compiler::parseStatement() {
       advance();
       const Token st = tok_;
       const int callsBefore = scriptCalls_;
+      if (e.type->kind == Kind::Proc) procHint_ = e.type;
       Expr src = e.type->kind == Kind::Set && tok_.isSym("[") ? setConstructor(e.type) : parseExpr();
+      procHint_ = nullptr;
       // s := s + ... appends in place instead of copying the whole string each time.
       if (e.type->kind == Kind::String && e.ref && !e.readOnly && src.appendTo >= 0 &&
           src.appendTo == e.slot && src.appendLevel == e.slotLevel && e.slotLevel >= 0 &&
@@ -3275,6 +3467,8 @@ StmtNode* Compiler::parseStatement() {
       StmtNode* n = store(e, std::move(src), st, t.line, t.column, &lineDone);
       return lineDone ? n : withLine(n, t.line, t.column);
     }
+    // A procedural variable alone is a call without arguments.
+    if (!e.isCall && e.type->kind == Kind::Proc) e = callThrough(std::move(e), t);
     if (!e.isCall && e.type != tVoid_)
       error(tok_, QStringLiteral("':=' expected but %1 found").arg(tok_.describe()));
     if (e.stmt) return e.stmt;
@@ -3309,7 +3503,9 @@ StmtNode* Compiler::exitWith(const Token& at) {
     res.type = curRoutine_->result;
     Expr dst = varExpr(res);
     const Token vt = tok_;
+    if (res.type->kind == Kind::Proc) procHint_ = res.type;
     Expr v = parseExpr();
+    procHint_ = nullptr;
     expectSym(")");
     StmtNode* st = store(dst, std::move(v), vt);
     return ST([st](Ctx& c) {
@@ -3876,7 +4072,8 @@ void Compiler::hostClassMember(const QString& cls, const QString& member) {
       r->params.insert(r->params.begin(), self);
     }
     const QString what = t->name + u'.' + nameTok.text;
-    r->native = [what](Ctx& c, Value*, Value&) {
+    r->native = [what, ctor](Ctx& c, Value* args, Value&) {
+      if (!ctor && !args[0].a) nilObject(c, what);
       runtimeError(c, QStringLiteral("'%1' is not available at run time").arg(what));
     };
     m.name = nameTok.text;

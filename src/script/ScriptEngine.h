@@ -11,10 +11,12 @@
 // The language: program header, uses (ignored), const/type/var sections, procedures and functions
 // (nested, forward, default parameters, value/const/var/out), Result or the function name; integer
 // types of every width, Boolean, Char, strings (UTF-16), reals, TDateTime, enumerations, subranges,
-// sets of up to 256 members, static, dynamic and open arrays, records; if, case (ordinals and
-// strings), for, while, repeat, with, try/except (on E: Exception do), try/finally, raise, exit,
-// break, continue. Not supported: pointers, variant records, goto, classes declared by scripts, calls
-// through procedural variables, and running host-declared class members.
+// sets of up to 256 members, static, dynamic and open arrays, records, procedural types (a routine of
+// the program's level or of the host, by name or with @, called through the variable: "p(1)", "f()",
+// or "p;" as a statement); if, case (ordinals and strings), for, while, repeat, with, try/except
+// (on E: Exception do), try/finally, raise, exit, break, continue. Not supported: pointers, variant
+// records, goto, classes declared by scripts, nested routines and methods as procedural values, and
+// running host-declared class members.
 #pragma once
 
 #include <QList>

@@ -66,6 +66,8 @@ QVariant toVariant(const Type* t, const Value& v) {
     }
     case Kind::Class:
       return v.a ? QVariant(qint64(reinterpret_cast<quintptr>(v.a.get()))) : QVariant(qint64(0));
+    case Kind::Proc:  // the name of the routine, empty for nil
+      return v.i ? QVariant(reinterpret_cast<const Routine*>(intptr_t(v.i))->name) : QVariant(QString());
     default: return QVariant();
   }
 }

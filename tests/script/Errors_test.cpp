@@ -1,6 +1,7 @@
 // Wrong programs: compiler messages with their position, and run-time errors with their line.
 #include <gtest/gtest.h>
 
+#include "script/GraphicsDeclarations.h"
 #include "script/ScriptTestSupport.h"
 
 using namespace vistrel::script;
@@ -52,6 +53,35 @@ const CompileCase kCompileCases[] = {
     {"ConstantDivisionByZero", "const A = 1 div 0;\nbegin end.", 1, 13, "Division by zero"},
     {"RaiseWithoutHandler", "begin\n  raise;\nend.", 2, 3, "'raise' without an exception"},
     {"StatementNotCall", "var i: Integer;\nbegin\n  i;\nend.", 3, 4, "':=' expected but ';' found"},
+    {"ProceduralParameterTypes",
+     "type TP = procedure(a: Integer);\nprocedure Q(const s: string); begin end;\nvar p: TP;\nbegin\n  p := "
+     "Q;\nend.",
+     5, 8, "Type mismatch: expected TP but found procedure(const string)"},
+    {"ProceduralParameterModes",
+     "type TP = procedure(a: Integer);\nprocedure Q(var a: Integer); begin end;\nvar p: TP;\nbegin\n  p := "
+     "@Q;\nend.",
+     5, 8, "Type mismatch: expected TP but found procedure(var Integer)"},
+    {"ProceduralResultType",
+     "type TF = function: Integer;\nfunction G: string; begin end;\nvar f: TF;\nbegin\n  f := G;\nend.", 5, 8,
+     "Type mismatch: expected TF but found function: string"},
+    {"ProceduralArgument",
+     "type TOp = function(x: Integer): Integer;\nfunction Apply(f: TOp): Integer; begin Result := f(1); "
+     "end;\n"
+     "function Neg(x: Double): Double; begin Result := -x; end;\nbegin\n  Apply(Neg);\nend.",
+     5, 9, "Type mismatch: expected TOp but found function(Double): Double"},
+    {"ProceduralCallArgumentCount", "type TP = procedure(a: Integer);\nvar p: TP;\nbegin\n  p(1, 2);\nend.",
+     4, 3, "Invalid number of parameters for 'p': expected 1, found 2"},
+    {"ProceduralCallArgumentType", "type TP = procedure(a: Integer);\nvar p: TP;\nbegin\n  p('xy');\nend.", 4,
+     5, "Type mismatch: expected Integer but found string"},
+    {"ProceduralComparison",
+     "type TA = procedure; TB = procedure(x: Integer);\nvar a: TA; b: TB;\nbegin\n  if a = b then ;\nend.", 4,
+     8, "Type mismatch: cannot compare TA with TB"},
+    {"NestedRoutineAsValue",
+     "type TP = procedure;\nvar p: TP;\nprocedure Outer;\n  procedure Inner; begin end;\nbegin\n  p := "
+     "Inner;\nend;\nbegin end.",
+     6, 8, "Nested routine 'Inner' cannot be used as a procedural value"},
+    {"AddressOfVariable", "var i: Integer;\nbegin\n  Print(IntToStr(@i));\nend.", 3, 18,
+     "The address operator '@' needs a routine"},
 };
 
 class CompileErrorTest : public ::testing::TestWithParam<CompileCase> {};
@@ -120,6 +150,18 @@ const RuntimeCase kRuntimeCases[] = {
     {"ObjectNotAvailable",
      "var o: TObject;\nbegin\n  if o = nil then\n    raise Exception.Create('nil object');\nend.", 4,
      "nil object"},
+    {"NilProceduralCall", "type TP = procedure(n: Integer);\nvar p: TP;\nbegin\n  Print('a');\n  p(1);\nend.",
+     5, "Call through a nil procedural variable"},
+    {"NilProceduralStatement", "type TP = procedure;\nvar p: TP;\nbegin\n  p := nil;\n  p;\nend.", 5,
+     "Call through a nil procedural variable"},
+    {"NilProceduralFieldInExpression",
+     "type TF = function: Integer;\nvar r: record f: TF; end; i: Integer;\nbegin\n  i := 1;\n  i := i + "
+     "r.f();\nend.",
+     5, "Call through a nil procedural variable"},
+    {"NilHostObjectMethod", "var c: TCanvas;\nbegin\n  Print('a');\n  c.TextOut(1, 2, 'x');\nend.", 4,
+     "Access to 'TCanvas.TextOut' of a nil object"},
+    {"NilHostObjectProperty", "var b: TBitmap; w: Integer;\nbegin\n  w := 0;\n  w := b.Width;\nend.", 4,
+     "Access to 'TBitmap.Width' of a nil object"},
     {"StackOverflow", "procedure R(n: Integer);\nbegin\n  R(n + 1);\nend;\nbegin\n  R(0);\nend.", 3,
      "Stack overflow"},
     {"MutualRecursionOverflow",
@@ -133,7 +175,8 @@ class RuntimeErrorTest : public ::testing::TestWithParam<RuntimeCase> {};
 
 TEST_P(RuntimeErrorTest, StopsWithTextAndLine) {
   const RuntimeCase& c = GetParam();
-  const ScriptRun r = runScript(QString::fromUtf8(c.source));
+  // The host's graphics classes give scripts objects to reach.
+  const ScriptRun r = runScript(QString::fromUtf8(c.source), [](CompileContext& h) { declareGraphics(h); });
   ASSERT_TRUE(r.compiled) << r.compileError.toStdString() << " at " << r.errorLine;
   ASSERT_FALSE(r.executed);
   EXPECT_EQ(r.runtimeError.toStdString(), c.text);

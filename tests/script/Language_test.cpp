@@ -26,28 +26,39 @@ const Case kCases[] = {
      "IntToStr(12 or 3) + ' ' + IntToStr(12 xor 5)); end.",
      "1024 128 8 15 9"},
     {"IntegerWidths",
-     "var b: Byte; w: Word; i: Integer; c: Cardinal; s: ShortInt;\n"
+     "var b: Byte; w: Word; i: Integer; c: Cardinal; s: ShortInt; li: LongInt; lw: LongWord; si: SmallInt;\n"
      "begin b := 255; b := b + 1; w := 65535; Inc(w); i := 2147483647; i := i + 1; c := 0; c := c - 1; s := "
      "127; Inc(s);\n"
-     "Print(IntToStr(b) + ' ' + IntToStr(w) + ' ' + IntToStr(i) + ' ' + IntToStr(c) + ' ' + IntToStr(s)); "
-     "end.",
-     "0 0 -2147483648 4294967295 -128"},
+     "Print(IntToStr(b) + ' ' + IntToStr(w) + ' ' + IntToStr(i) + ' ' + IntToStr(c) + ' ' + IntToStr(s));\n"
+     "li := MaxInt; Inc(li); lw := 0; Dec(lw); si := 32767; si := si + 1; Print(IntToStr(li) + ' ' + "
+     "IntToStr(lw) + ' ' + IntToStr(si));\n"
+     "si := -32767; Dec(si, 2); lw := 5; Dec(lw, 7); li := -2147483647; Dec(li, 3); Print(IntToStr(si) + ' ' "
+     "+ "
+     "IntToStr(lw) + ' ' + IntToStr(li)); end.",
+     "0 0 -2147483648 4294967295 -128|-2147483648 4294967295 -32768|32767 4294967294 2147483646"},
     {"Reals",
-     "var x: Double; begin x := 1 / 4; Print(FloatToStr(x)); Print(FloatToStr(Sqrt(16))); "
+     // Single keeps a float's precision; Extended and Real are doubles.
+     "var x: Double; sg: Single; e: Extended; rl: Real;\n"
+     "begin x := 1 / 4; Print(FloatToStr(x)); Print(FloatToStr(Sqrt(16))); "
      "Print(IntToStr(Round(2.5)) + IntToStr(Round(3.5)) + IntToStr(Trunc(-2.7))); "
-     "Print(FloatToStr(Abs(-1.5))); end.",
-     "0.25|4|24-2|1.5"},
+     "Print(FloatToStr(Abs(-1.5)));\n"
+     "sg := 0.1; e := 0.1; rl := sg; Print(FloatToStr(sg) + ' ' + FloatToStr(e) + ' ' + FloatToStr(rl)); "
+     "if (sg <> e) and (rl = sg) then Print('single'); end.",
+     "0.25|4|24-2|1.5|0.100000001490116 0.1 0.100000001490116|single"},
     {"BooleanShortCircuit",
      "function Boom: Boolean; begin Print('boom'); Result := True; end;\n"
      "begin if False and Boom then Print('no'); if True or Boom then Print('yes'); end.",
      "yes"},
     {"StringsAndChars",
-     "var s: string; c: Char;\n"
+     "var s: string; c: Char; wc: WideChar; a: AnsiString; u: UnicodeString;\n"
      "begin s := 'Hello'; c := s[1]; s[1] := 'J'; Print(s + ' ' + c + ' ' + IntToStr(Length(s)));\n"
      "Print(Copy(s, 2, 3) + IntToStr(Pos('ll', s)) + UpperCase('abc') + LowerCase('DEF') + '[' + Trim('  x  "
      "') + ']');\n"
-     "Delete(s, 1, 2); Insert('AB', s, 1); Print(s); Print(IntToStr(Ord('A')) + Chr(66) + #67'D'#$45); end.",
-     "Jello H 5|ell3ABCdef[x]|ABllo|65BCDE"},
+     "Delete(s, 1, 2); Insert('AB', s, 1); Print(s); Print(IntToStr(Ord('A')) + Chr(66) + #67'D'#$45);\n"
+     "wc := #$263A; u := 'x' + wc; a := u + 'y'; u := a; Print(u + IntToStr(Length(a)) + "
+     "IntToStr(Ord(a[2]))); "
+     "end.",
+     "Jello H 5|ell3ABCdef[x]|ABllo|65BCDE|x\xE2\x98\xBAy39786"},
     {"StringComparison",
      "begin if 'abc' < 'abd' then Print('lt'); if 'a' = 'a' then Print('eq'); if 'b' > 'abc' then "
      "Print('gt'); end.",
@@ -160,8 +171,9 @@ const Case kCases[] = {
      "Red to Blue do if c in s then Print(IntToStr(Ord(c)));\n"
      "if s = [Green, Blue] then Print('eq'); if [Blue] <= s then Print('sub'); s := s - [Blue] + [Red]; if s "
      "* [Red] = [Red] then Print('red');\n"
-     "if Succ(Red) = Green then Print('succ'); if High(TColor) = Blue then Print('high'); end.",
-     "1|2|eq|sub|red|succ|high"},
+     "if Succ(Red) = Green then Print('succ'); if High(TColor) = Blue then Print('high');\n"
+     "if (Pred(Blue) = Green) and (Pred(10) = 9) and (Pred('b') = 'a') then Print('pred'); end.",
+     "1|2|eq|sub|red|succ|high|pred"},
     {"CharSetsAndSubranges",
      "type TDigit = 0..9; var d: TDigit; c: Char; n: Integer; begin n := 0; for c := 'a' to 'z' do if c in "
      "['a', 'e', 'i', 'o', 'u'] then Inc(n); d := 9;\n"
@@ -205,11 +217,72 @@ const Case kCases[] = {
     {"Comments", "begin // line\n { brace } (* paren *) Print('c'); {$R+} end.", "c"},
     {"ProgramHeaderAndUses", "program Test; uses SysUtils, Classes; begin Print('h'); end.", "h"},
     {"DateRoutines",
-     "var d: TDateTime; y, m, dd: Word; begin d := EncodeDate(2024, 2, 29) + EncodeTime(13, 5, 9, 0); "
+     "var d, day, clock, moment: TDateTime; y, m, dd: Word; ds, ts: string;\n"
+     "begin d := EncodeDate(2024, 2, 29) + EncodeTime(13, 5, 9, 0); "
      "DecodeDate(d, y, m, dd);\n"
      "Print(FormatDateTime('yyyy-mm-dd hh:nn:ss', d) + ' ' + IntToStr(y) + IntToStr(m) + IntToStr(dd)); if "
-     "Now > d then Print('later'); end.",
-     "2024-02-29 13:05:09 2024229|later"},
+     "Now > d then Print('later');\n"
+     // The texts follow the locale: only their parts are checked.
+     "d := EncodeDate(2031, 12, 29) + EncodeTime(13, 47, 58, 0); ds := DateToStr(d); ts := TimeToStr(d);\n"
+     "if (Pos('29', ds) > 0) and (Pos('31', ds) > 0) and (Pos('47', ds) = 0) and (ds <> DateToStr(d - 30)) "
+     "then Print('date');\n"
+     "if (Pos('47', ts) > 0) and (Pos('58', ts) > 0) and (Pos('29', ts) = 0) then Print('time');\n"
+     "if (DateToStr(Trunc(d)) = ds) and (TimeToStr(Frac(d)) = ts) then Print('parts');\n"
+     // Read again if midnight passed between the calls.
+     "repeat day := Date; moment := Now; clock := Time; until Date = day;\n"
+     "if (Frac(day) = 0) and (day = Trunc(moment)) and (clock - Frac(moment) > -0.00001) and (clock - "
+     "Frac(moment) < 0.001) then Print('today'); end.",
+     "2024-02-29 13:05:09 2024229|later|date|time|parts|today"},
+    {"Random",
+     "var seen: array[0..9] of Boolean; i, k, bad: Integer; x: Double; all: Boolean;\n"
+     "begin Randomize; bad := 0;\n"
+     "for i := 1 to 2000 do begin k := Random(10); if (k < 0) or (k > 9) then Inc(bad) else seen[k] := "
+     "True;\n"
+     "x := Random; if (x < 0) or (x >= 1) then Inc(bad); if Random(1) <> 0 then Inc(bad); end;\n"
+     "all := True; for k := 0 to 9 do all := all and seen[k]; Print(IntToStr(bad)); if all then "
+     "Print('every value'); end.",
+     "0|every value"},
+    {"ProceduralVariables",
+     // By name or with @, procedures and functions, value, const and var parameters, nil and
+     // Assigned, comparison, and standard and host routines as values.
+     "type TShow = procedure(const s: string); TCalc = function(a, b: Integer): Integer;\n"
+     "  TBump = procedure(var n: Integer; by: Integer); TText = function(const s: string): string;\n"
+     "function Add(a, b: Integer): Integer; begin Result := a + b; end;\n"
+     "function Mul(a, b: Integer): Integer; begin Result := a * b; end;\n"
+     "procedure Bump(var n: Integer; by: Integer); begin n := n + by; end;\n"
+     "procedure Twice(const s: string); begin Print(s + s); end;\n"
+     "var show: TShow; calc, other: TCalc; bumper: TBump; text: TText; n: Integer;\n"
+     "begin\n"
+     "  if not Assigned(calc) and (calc = nil) then Print('nil');\n"
+     "  calc := Add; other := @Mul; Print(IntToStr(calc(2, 3)) + ' ' + IntToStr(other(2, 3)));\n"
+     "  if (calc <> nil) and (calc <> other) and (calc = @Add) then Print('compared');\n"
+     "  other := calc; if other = calc then Print(IntToStr(other(10, calc(1, 1))));\n"
+     "  n := 1; bumper := Bump; bumper(n, 5); bumper(n, n); Print(IntToStr(n));\n"
+     "  show := Twice; show('ab'); show := Print; show('host'); text := UpperCase; Print(text('std'));\n"
+     "  calc := nil; if not Assigned(calc) then Print('cleared');\n"
+     "end.",
+     "nil|5 6|compared|12|12|abab|host|STD|cleared"},
+    {"ProceduralValuesInParametersRecordsAndArrays",
+     "type TOp = function(x: Integer): Integer; TProc = procedure;\n"
+     "  THandler = record name: string; op: TOp; end;\n"
+     "function Inc1(x: Integer): Integer; begin Result := x + 1; end;\n"
+     "function Dbl(x: Integer): Integer; begin Result := x * 2; end;\n"
+     "procedure Hello; begin Print('hello'); end;\n"
+     "function Apply(f: TOp; x: Integer): Integer; begin Result := f(x); end;\n"
+     "function Pick(k: Integer): TOp; begin if k = 0 then Result := Inc1 else Result := @Dbl; end;\n"
+     "procedure Swap(var a, b: TOp); var t: TOp; begin t := a; a := b; b := t; end;\n"
+     "const Table: array[0..1] of TOp = (Inc1, @Dbl); var first: TOp = Inc1;\n"
+     "var ops: array of TOp; fixed: array[1..2] of TOp; h: THandler; f, g: TOp; p: TProc; i, s: Integer;\n"
+     "begin\n"
+     "  Print(IntToStr(Apply(Inc1, 1)) + IntToStr(Apply(@Dbl, 4)) + IntToStr(Pick(1)(5)));\n"
+     "  SetLength(ops, 3); ops[0] := Inc1; ops[1] := Dbl; ops[2] := Pick(0);\n"
+     "  s := 0; for i := 0 to High(ops) do s := ops[i](s); Print(IntToStr(s));\n"
+     "  fixed[1] := Dbl; fixed[2] := fixed[1]; Print(IntToStr(fixed[2](fixed[1](3))));\n"
+     "  h.name := 'inc'; h.op := Inc1; with h do Print(name + IntToStr(op(41)));\n"
+     "  f := Inc1; g := Dbl; Swap(f, g); Print(IntToStr(f(10)) + ' ' + IntToStr(g(10)));\n"
+     "  p := Hello; p; p(); Print(IntToStr(Table[1](first(1))));\n"
+     "end.",
+     "2810|3|12|inc42|20 11|hello|hello|4"},
     {"LocalsAreFreshOnEachCall",
      "function F(first: Boolean): string; var s: string; a: array[0..1] of Integer; begin if first then "
      "begin s := 'x'; a[0] := 5; end; Result := s + IntToStr(a[0]); end;\n"
