@@ -1,0 +1,1 @@
+var s: string; begin s := 'ab'; s := s + IntToStr(Length(s)); s := s + s; Print(s); end.

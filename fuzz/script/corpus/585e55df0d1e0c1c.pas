@@ -1,0 +1,1 @@
+var s: string; begin s := 'ab'; s := s + '-' + s; Print(s); end.

@@ -1,0 +1,1 @@
+var s: string; begin s := 'x'; s := s + IntToStr(-5) + s + IntToStr(12345); Print(s); end.

@@ -1,0 +1,5 @@
+type TP = procedure(a: Integer);
+var p: TP;
+begin
+  p('xy');
+end.

@@ -1,0 +1,1 @@
+begin Print(IntToStr(0) + ' ' + IntToStr(7) + ' ' + IntToStr(1023) + ' ' + IntToStr(1024) + ' ' + IntToStr(-1) + ' ' + IntToStr(-1024)); end.

@@ -1,0 +1,6 @@
+type TP = procedure;
+var p: TP;
+begin
+  p := nil;
+  p;
+end.

@@ -1,0 +1,1 @@
+var a, b: Int64; begin a := High(Int64); b := Low(Int64); Print(IntToStr(a)); Print(IntToStr(b)); end.

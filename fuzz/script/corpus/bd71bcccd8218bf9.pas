@@ -1,0 +1,2 @@
+repeat day := Date; moment := Now; clock := Time; until Date = day;
+if (Frac(day) = 0) and (day = Trunc(moment)) and (clock - Frac(moment) > -0.00001) and (clock - Frac(moment) < 0.001) then Print('today'); end.

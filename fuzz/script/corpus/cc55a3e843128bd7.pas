@@ -1,0 +1,8 @@
+type TP = procedure;
+var p: TP;
+procedure Outer;
+  procedure Inner; begin end;
+begin
+  p := Inner;
+end;
+begin end.

@@ -1,0 +1,1 @@
+var s: string; i: Integer; begin s := ''; for i := -3 to 3 do s := s + IntToStr(i * 500); Print(s); end.

@@ -1,0 +1,4 @@
+var i: Integer;
+begin
+  Print(IntToStr(@i));
+end.

@@ -1,0 +1,1 @@
+var s, t: string; begin s := 'a'; t := s; s := s + IntToStr(1); Print(s + ' ' + t); end.

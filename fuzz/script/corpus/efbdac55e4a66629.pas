@@ -1,0 +1,1 @@
+var s: string; begin s := 'q'; s := s + (IntToStr(9) + s); Print(s); end.
