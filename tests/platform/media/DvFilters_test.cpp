@@ -89,28 +89,55 @@ TEST(DvCodec, BrokenFramesAreRefusedWithoutHarm) {
   EXPECT_FALSE(decoder.decode({}, out.data(), 720, 576, 2160));
 }
 
-TEST(DvFrame, PacksAreWrittenIntoEverySequence) {
-  std::vector<uint8_t> frame(dv::kPalFrameBytes, 0xFF);
-  dv::writeTimeCode(frame, dv::System::Pal,
-                    dv::timeCodeOfFrame(((1 * 3600 + 12 * 60 + 35) * 25) + 14, dv::System::Pal));
-  dv::writeRecordingDateTime(frame, dv::System::Pal, {2005, 12, 25, 21, 45, 30});
-  dv::writeAspect(frame, dv::System::Pal, true);
-  for (int s = 0; s < 12; ++s) {
-    const uint8_t* q = frame.data() + s * dv::kSequenceBytes;
-    ASSERT_EQ(q[110], 0x13);
-    ASSERT_EQ(q[190], 0x13);
-    EXPECT_EQ(bcd(q[114], 0x3), 1);
-    EXPECT_EQ(bcd(q[113], 0x7), 12);
-    EXPECT_EQ(bcd(q[112], 0x7), 35);
-    EXPECT_EQ(bcd(q[111], 0x3), 14);
-    EXPECT_EQ(q[458], 0x62);
-    EXPECT_EQ(bcd(q[460], 0x3), 25);
-    EXPECT_EQ(bcd(q[461], 0x1), 12);
-    EXPECT_EQ(bcd(q[462], 0xF), 5);
-    EXPECT_EQ(q[463], 0x63);
-    EXPECT_EQ(bcd(q[467], 0x3), 21);
-    EXPECT_EQ(q[453], 0x61);
-    EXPECT_EQ(q[455] & 7, 7);
+// Every slot of every sequence gets the pack: the six SSYB slots of both subcode blocks the time
+// code, the four date and time slots of each VAUX block the recording date; the display mode
+// goes into the encoder's source control packs too, with the code the frame's application ID
+// calls for (7 on consumer PAL, 2 on the encoder's NTSC frames).
+TEST(DvFrame, PacksAreWrittenIntoEverySlotOfEverySequence) {
+  for (dv::System system : {dv::System::Pal, dv::System::Ntsc}) {
+    SCOPED_TRACE(system == dv::System::Pal ? "PAL" : "NTSC");
+    const int height = system == dv::System::Pal ? 576 : 480;
+    const auto picture = gradient(720, height);
+    dv::DvEncoder encoder;
+    ASSERT_TRUE(encoder.open(system));
+    std::vector<uint8_t> frame(dv::frameBytes(system));
+    ASSERT_TRUE(encoder.encode({picture.data(), 720, height, 720 * 3}, frame));
+    dv::writeTimeCode(frame, system, {1, 12, 35, 14});
+    dv::writeRecordingDateTime(frame, system, {2005, 12, 25, 21, 45, 30});
+    dv::writeAspect(frame, system, true);
+    const int wideMode = system == dv::System::Pal ? 7 : 2;
+    for (int s = 0; s < dv::sequences(system); ++s) {
+      const uint8_t* q = frame.data() + s * dv::kSequenceBytes;
+      for (size_t at : dv::kSubcodePackSlots) {
+        SCOPED_TRACE(testing::Message() << "sequence " << s << " subcode slot " << at);
+        ASSERT_EQ(q[at], 0x13);
+        EXPECT_EQ(bcd(q[at + 4], 0x3), 1);
+        EXPECT_EQ(bcd(q[at + 3], 0x7), 12);
+        EXPECT_EQ(bcd(q[at + 2], 0x7), 35);
+        EXPECT_EQ(bcd(q[at + 1], 0x3), 14);
+      }
+      for (size_t at : dv::kDatePackSlots) {
+        SCOPED_TRACE(testing::Message() << "sequence " << s << " VAUX slot " << at);
+        ASSERT_EQ(q[at], 0x62);
+        EXPECT_EQ(bcd(q[at + 2], 0x3), 25);
+        EXPECT_EQ(bcd(q[at + 3], 0x1), 12);
+        EXPECT_EQ(bcd(q[at + 4], 0xF), 5);
+        ASSERT_EQ(q[at + 5], 0x63);
+        EXPECT_EQ(bcd(q[at + 9], 0x3), 21);
+        EXPECT_EQ(bcd(q[at + 8], 0x7), 45);
+        EXPECT_EQ(bcd(q[at + 7], 0x7), 30);
+      }
+      EXPECT_EQ(q[453], 0x61);
+      EXPECT_EQ(q[455] & 7, wideMode);
+      for (const size_t at : {size_t{248}, size_t{328}, size_t{408}}) {
+        ASSERT_EQ(q[at], 0x61);  // the encoder's, kept with its field flags
+        EXPECT_EQ(q[at + 2] & 7, wideMode);
+      }
+    }
+    dv::clearRecordingDateTime(frame, system);
+    for (int s = 0; s < dv::sequences(system); ++s)
+      for (size_t at : dv::kDatePackSlots)
+        EXPECT_EQ(frame[s * dv::kSequenceBytes + at], 0xFF) << s << " " << at;
   }
   std::vector<uint8_t> shortFrame(1000, 0xFF);
   dv::writeTimeCode(shortFrame, dv::System::Pal, {});

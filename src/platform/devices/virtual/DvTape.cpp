@@ -88,16 +88,9 @@ bool DvTape::frameAt(int64_t index, std::span<uint8_t> frame) {
       sound[static_cast<size_t>(2 * s)] = v;
       sound[static_cast<size_t>(2 * s + 1)] = v;
     }
-    const media::dv::AudioFormat format{rate, description_.audioBits};
-    if (format.bits == 12 || rate == 44100) {
-      media::dv::writeFrameAudio(out, description_.system, format, sound);
-    } else {
-      media::dv::DvMuxer muxer;
-      if (muxer.open(description_.system, rate) && muxer.addAudio(sound) && muxer.addVideo(out)) {
-        auto frames = muxer.takeFrames();
-        if (!frames.empty()) std::memcpy(out.data(), frames.front().data(), out.size());
-      }
-    }
+    // Our own packing for every format: the frame holds exactly its share of the unlocked sound
+    // (1600/1602 samples per NTSC frame at 48 kHz), so the tone runs on unbroken.
+    media::dv::writeFrameAudio(out, description_.system, {rate, description_.audioBits}, sound);
   }
   media::dv::writeTimeCode(out, description_.system, media::dv::timeCodeOfFrame(index, description_.system));
   const QDateTime when = recordedAt(index);
@@ -106,11 +99,7 @@ bool DvTape::frameAt(int64_t index, std::span<uint8_t> frame) {
                                       {when.date().year(), when.date().month(), when.date().day(),
                                        when.time().hour(), when.time().minute(), when.time().second()});
   } else {
-    // No date: the date and time packs read as absent (no pack).
-    for (int s = 0; s < media::dv::sequences(description_.system); ++s) {
-      uint8_t* q = out.data() + s * media::dv::kSequenceBytes;
-      std::memset(q + 458, 0xFF, 10);
-    }
+    media::dv::clearRecordingDateTime(out, description_.system);  // an undated stretch
   }
   media::dv::writeAspect(out, description_.system, wideAt(index));
   return true;

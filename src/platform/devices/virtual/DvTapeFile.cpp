@@ -33,7 +33,6 @@ bool findPack(std::span<const uint8_t> frame, int first, int last, std::initiali
   return false;
 }
 
-constexpr std::initializer_list<int> kAudioBlocks = {6, 22, 38, 54, 70, 86, 102, 118, 134};
 }  // namespace
 
 QString checkDvFrameHeader(std::span<const uint8_t> header, System& system) {
@@ -103,30 +102,6 @@ bool readTimeCodePack(std::span<const uint8_t> frame, System system, dv::TimeCod
   uint32_t d = 0;
   if (!findPack(frame, 0, dv::sequences(system), {1, 2}, 6, 8, 0x13, d)) return false;
   return decode(d);
-}
-
-media::DVINFO dvInfoOfFrame(std::span<const uint8_t> frame, System system) {
-  media::DVINFO info;
-  info.dwDVAAuxSrc = info.dwDVAAuxCtl = info.dwDVAAuxSrc1 = info.dwDVAAuxCtl1 = 0xFFFFFFFF;
-  info.dwDVVAuxSrc = info.dwDVVAuxCtl = 0xFFFFFFFF;
-  if (frame.size() < dv::frameBytes(system)) return info;
-  const int n = dv::sequences(system);
-  // The first half of the sequences carries the first channel pair, the second half the other.
-  findPack(frame, 0, n / 2, kAudioBlocks, 1, 5, 0x50, info.dwDVAAuxSrc);
-  findPack(frame, 0, n / 2, kAudioBlocks, 1, 5, 0x51, info.dwDVAAuxCtl);
-  // With one channel per audio block the second half holds the pair's other channel; only with
-  // two channels per block (the 32 kHz four-channel mode) is it a second pair, and then only when
-  // its source pack gives an audio mode (0xF: no sound).
-  const bool twoPerBlock = info.dwDVAAuxSrc != 0xFFFFFFFF && ((info.dwDVAAuxSrc >> 13) & 0x3) != 0;
-  uint32_t second = 0;
-  if (twoPerBlock && findPack(frame, n / 2, n, kAudioBlocks, 1, 5, 0x50, second) &&
-      ((second >> 8) & 0x0F) != 0x0F) {
-    info.dwDVAAuxSrc1 = second;
-    findPack(frame, n / 2, n, kAudioBlocks, 1, 5, 0x51, info.dwDVAAuxCtl1);
-  }
-  findPack(frame, 0, 1, {3, 4, 5}, 15, 5, 0x60, info.dwDVVAuxSrc);
-  findPack(frame, 0, 1, {3, 4, 5}, 15, 5, 0x61, info.dwDVVAuxCtl);
-  return info;
 }
 
 }  // namespace vistrel::platform::devices

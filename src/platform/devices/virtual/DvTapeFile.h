@@ -11,7 +11,6 @@
 #include <memory>
 #include <span>
 
-#include "platform/media/IDVEnc.h"
 #include "platform/media/dv/DvFrame.h"
 
 namespace vistrel::platform::devices {
@@ -40,10 +39,5 @@ QString checkDvFrameHeader(std::span<const uint8_t> header, media::dv::System& s
 
 // The time code of the frame's subcode (false when the frame carries none).
 bool readTimeCodePack(std::span<const uint8_t> frame, media::dv::System system, media::dv::TimeCode& code);
-
-// The information block of a stream of such frames: the AAUX source and control packs of both
-// audio channel pairs and the VAUX source and control packs (0xFFFFFFFF for a pack that is
-// absent, so that a silent tape announces no sound).
-media::DVINFO dvInfoOfFrame(std::span<const uint8_t> frame, media::dv::System system);
 
 }  // namespace vistrel::platform::devices

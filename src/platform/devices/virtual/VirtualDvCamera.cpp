@@ -9,6 +9,7 @@
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/StreamingThread.h"
 #include "platform/media/SystemClock.h"
+#include "platform/media/filters/DvInfo.h"
 #include "platform/ui/MessageBoxes.h"
 
 namespace vistrel::platform::devices {
@@ -209,7 +210,7 @@ VirtualDvCamera::VirtualDvCamera(const QString& friendlyName, const DvCameraSett
     std::vector<uint8_t> first(dv::frameBytes(system_));
     readFrame(0, first);
     type_ = MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, FORMAT_DvInfo);
-    type_.setFormat(dvInfoOfFrame(first, system_));
+    type_.setFormat(media::dvInfoOfFrame(first, system_));
     type_.bFixedSizeSamples = true;
     type_.lSampleSize = static_cast<uint32_t>(dv::frameBytes(system_));
   }

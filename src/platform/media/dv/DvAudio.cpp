@@ -41,16 +41,16 @@ int packIndexOf(int sequence, int block) {
 
 }  // namespace
 
-std::array<uint8_t, 5> aauxSourcePack(System system, const AudioFormat& format, int samples,
-                                      bool secondHalf) {
+std::array<uint8_t, 5> aauxSourcePack(System system, const AudioFormat& format, int samples, bool secondHalf,
+                                      bool secondPairSounds) {
   const bool twelve = format.bits == 12;
   std::array<uint8_t, 5> p{};
   p[0] = kSourcePack;
   // Unlocked sound; the count beyond the least a frame holds.
   p[1] = static_cast<uint8_t>(0x80 | 0x40 | (samples - minSamplesPerFrame(system, format.sampleRate)));
   // Channels per block (one, or two for 12-bit pairs) and the audio mode: 16-bit left / right,
-  // 12-bit stereo for the first pair and 0xF (no sound) for the empty second pair.
-  p[2] = twelve ? static_cast<uint8_t>(0x20 | (secondHalf ? 0x0F : 0x00))
+  // 12-bit stereo for each pair, 0xF (no sound) for an empty second pair.
+  p[2] = twelve ? static_cast<uint8_t>(0x20 | (secondHalf && !secondPairSounds ? 0x0F : 0x00))
                 : static_cast<uint8_t>(secondHalf ? 1 : 0);
   // Not multi-language, the 50/60 field flag, standard audio type.
   p[3] = static_cast<uint8_t>(0x80 | 0x40 | (system == System::Pal ? 0x20 : 0x00));
@@ -126,8 +126,10 @@ int samplesInFrame(System system, int sampleRate, int64_t index) {
 }
 
 bool writeFrameAudio(std::span<uint8_t> frame, System system, const AudioFormat& format,
-                     std::span<const int16_t> stereo) {
+                     std::span<const int16_t> stereo, std::span<const int16_t> secondPair) {
   if (!isWritable(format) || frame.size() < frameBytes(system) || stereo.size() % 2 != 0) return false;
+  const bool fourChannels = !secondPair.empty();
+  if (fourChannels && (format.bits != 12 || secondPair.size() != stereo.size())) return false;
   const int samples = static_cast<int>(stereo.size() / 2);
   if (samples < minSamplesPerFrame(system, format.sampleRate) ||
       samples > maxSamplesPerFrame(system, format.sampleRate))
@@ -138,7 +140,7 @@ bool writeFrameAudio(std::span<uint8_t> frame, System system, const AudioFormat&
   // Blocks, packs and unused slots first: silence everywhere.
   for (int s = 0; s < n; ++s) {
     const bool secondHalf = s >= half;
-    const auto source = aauxSourcePack(system, format, samples, secondHalf);
+    const auto source = aauxSourcePack(system, format, samples, secondHalf, fourChannels);
     for (int b = 0; b < kAudioBlocks; ++b) {
       uint8_t* block = frame.data() + audioBlockOffset(s, b);
       block[0] = static_cast<uint8_t>(0x70 | (block[0] >> 5 == 3 ? block[0] & 0x0F : 0x0F));
@@ -159,11 +161,16 @@ bool writeFrameAudio(std::span<uint8_t> frame, System system, const AudioFormat&
     const int16_t left = stereo[static_cast<size_t>(2 * i)];
     const int16_t right = stereo[static_cast<size_t>(2 * i + 1)];
     if (twelve) {
-      const uint16_t l = compress12(left), r = compress12(right);
-      uint8_t* p = frame.data() + audioBlockOffset(at.sequence, at.block) + kDataStart + 3 * at.slot;
-      p[0] = static_cast<uint8_t>(l >> 4);
-      p[1] = static_cast<uint8_t>(r >> 4);
-      p[2] = static_cast<uint8_t>((l & 0x0F) << 4 | (r & 0x0F));
+      for (int pair = 0; pair < (fourChannels ? 2 : 1); ++pair) {
+        const std::span<const int16_t> from = pair == 0 ? stereo : secondPair;
+        const uint16_t l = compress12(from[static_cast<size_t>(2 * i)]);
+        const uint16_t r = compress12(from[static_cast<size_t>(2 * i + 1)]);
+        uint8_t* p =
+            frame.data() + audioBlockOffset(at.sequence + pair * half, at.block) + kDataStart + 3 * at.slot;
+        p[0] = static_cast<uint8_t>(l >> 4);
+        p[1] = static_cast<uint8_t>(r >> 4);
+        p[2] = static_cast<uint8_t>((l & 0x0F) << 4 | (r & 0x0F));
+      }
     } else {
       for (int channel = 0; channel < 2; ++channel) {
         const auto v = static_cast<uint16_t>(channel == 0 ? left : right);
@@ -178,7 +185,7 @@ bool writeFrameAudio(std::span<uint8_t> frame, System system, const AudioFormat&
 }
 
 bool readFrameAudio(std::span<const uint8_t> frame, System system, AudioFormat& format,
-                    std::vector<int16_t>& stereo) {
+                    std::vector<int16_t>& stereo, bool secondPair) {
   if (frame.size() < frameBytes(system)) return false;
   // The source pack of the first sequence (block 3), else of any sequence of the first half.
   const uint8_t* pack = nullptr;
@@ -191,7 +198,8 @@ bool readFrameAudio(std::span<const uint8_t> frame, System system, AudioFormat& 
   AudioFormat found{rateOfCode((pack[4] >> 3) & 0x07), (pack[4] & 0x07) == 1   ? 12
                                                        : (pack[4] & 0x07) == 0 ? 16
                                                                                : 0};
-  if (!isWritable(found)) return false;
+  if (!isWritable(found) || (secondPair && found.bits != 12)) return false;
+  const int pairOffset = secondPair ? half : 0;
   const int samples = minSamplesPerFrame(system, found.sampleRate) + (pack[1] & 0x3F);
   if (samples > maxSamplesPerFrame(system, found.sampleRate)) return false;
   format = found;
@@ -199,7 +207,8 @@ bool readFrameAudio(std::span<const uint8_t> frame, System system, AudioFormat& 
   for (int i = 0; i < samples; ++i) {
     const Place at = placeOf(system, i);
     if (found.bits == 12) {
-      const uint8_t* p = frame.data() + audioBlockOffset(at.sequence, at.block) + kDataStart + 3 * at.slot;
+      const uint8_t* p =
+          frame.data() + audioBlockOffset(at.sequence + pairOffset, at.block) + kDataStart + 3 * at.slot;
       stereo[static_cast<size_t>(2 * i)] = expand12(static_cast<uint16_t>(p[0] << 4 | p[2] >> 4));
       stereo[static_cast<size_t>(2 * i + 1)] = expand12(static_cast<uint16_t>(p[1] << 4 | (p[2] & 0x0F)));
     } else {
@@ -210,6 +219,39 @@ bool readFrameAudio(std::span<const uint8_t> frame, System system, AudioFormat& 
     }
   }
   return true;
+}
+
+InfoPacks readInfoPacks(std::span<const uint8_t> frame, System system) {
+  InfoPacks packs;
+  if (frame.size() < frameBytes(system)) return packs;
+  const auto word = [](const uint8_t* pack) {
+    return static_cast<uint32_t>(pack[1]) | static_cast<uint32_t>(pack[2]) << 8 |
+           static_cast<uint32_t>(pack[3]) << 16 | static_cast<uint32_t>(pack[4]) << 24;
+  };
+  // The first pack with that ID in the audio blocks of sequences [from, to).
+  const auto aaux = [&](uint8_t id, int from, int to) -> const uint8_t* {
+    for (int s = from; s < to; ++s)
+      for (int b = 0; b < kAudioBlocks; ++b)
+        if (packIndexOf(s, b) >= 0 && frame[audioBlockOffset(s, b) + 3] == id)
+          return frame.data() + audioBlockOffset(s, b) + 3;
+    return nullptr;
+  };
+  const int half = sequences(system) / 2;
+  if (const uint8_t* p = aaux(kSourcePack, 0, half)) packs.aauxSource = word(p);
+  if (const uint8_t* p = aaux(kSourceControlPack, 0, half)) packs.aauxControl = word(p);
+  // The second half holds a pair of its own only with 12-bit sound (two channels per block) that
+  // is not marked "no sound"; with 16-bit sound it holds the right channel of the first pair.
+  if (const uint8_t* p = aaux(kSourcePack, half, 2 * half);
+      p && (p[4] & 0x07) == 1 && (p[2] & 0x60) == 0x20 && (p[2] & 0x0F) != 0x0F) {
+    packs.aauxSource1 = word(p);
+    if (const uint8_t* c = aaux(kSourceControlPack, half, 2 * half)) packs.aauxControl1 = word(c);
+  }
+  // VAUX: the first source and source control packs among the 45 of the first sequence.
+  for (size_t at = 240 + 3; at < 480; at += (at % 80) == 73 ? 10 : 5) {
+    if (frame[at] == 0x60 && packs.vauxSource == 0xFFFFFFFF) packs.vauxSource = word(frame.data() + at);
+    if (frame[at] == 0x61 && packs.vauxControl == 0xFFFFFFFF) packs.vauxControl = word(frame.data() + at);
+  }
+  return packs;
 }
 
 }  // namespace vistrel::platform::media::dv

@@ -44,18 +44,35 @@ int maxSamplesPerFrame(System system, int sampleRate);
 
 // Writes the AAUX source and source-control packs and `stereo` (interleaved left/right samples,
 // between minSamplesPerFrame and maxSamplesPerFrame per channel) into the audio blocks of
-// `frame`; the video, header, subcode and VAUX blocks are left as they are. False (nothing
-// written) for a format, a count or a frame size that does not fit.
+// `frame`; the video, header, subcode and VAUX blocks are left as they are. With 12-bit sound,
+// `secondPair` (as many samples as `stereo`, or empty for a pair marked "no sound") is the
+// second stereo pair, in the second half of the sequences. False (nothing written) for a
+// format, a count or a frame size that does not fit, or a second pair with 16-bit sound.
 bool writeFrameAudio(std::span<uint8_t> frame, System system, const AudioFormat& format,
-                     std::span<const int16_t> stereo);
+                     std::span<const int16_t> stereo, std::span<const int16_t> secondPair = {});
 
 // The AAUX source pack (ID and four data bytes) that writeFrameAudio puts into the first half
-// of the sequences, or the second half when `secondHalf`, for a frame of `samples` per channel.
-std::array<uint8_t, 5> aauxSourcePack(System system, const AudioFormat& format, int samples, bool secondHalf);
+// of the sequences, or the second half when `secondHalf` (12-bit: a second pair that is there
+// when `secondPairSounds`, marked "no sound" otherwise), for a frame of `samples` per channel.
+std::array<uint8_t, 5> aauxSourcePack(System system, const AudioFormat& format, int samples, bool secondHalf,
+                                      bool secondPairSounds = false);
 
-// Reads back the first channel pair as 16-bit interleaved stereo, with the format the frame's
-// AAUX source pack announces. False when the frame has no usable source pack.
+// Reads back the first channel pair (or, with `secondPair`, the second pair of 12-bit sound) as
+// 16-bit interleaved stereo, with the format the frame's AAUX source pack announces. False when
+// the frame has no usable source pack.
 bool readFrameAudio(std::span<const uint8_t> frame, System system, AudioFormat& format,
-                    std::vector<int16_t>& stereo);
+                    std::vector<int16_t>& stereo, bool secondPair = false);
+
+// The four data bytes of a pack, the first in the low byte (as a DV information block holds
+// them), or 0xFFFFFFFF when the pack is not there.
+struct InfoPacks {
+  uint32_t aauxSource = 0xFFFFFFFF, aauxControl = 0xFFFFFFFF;    // first channel pair
+  uint32_t aauxSource1 = 0xFFFFFFFF, aauxControl1 = 0xFFFFFFFF;  // a second pair that sounds
+  uint32_t vauxSource = 0xFFFFFFFF, vauxControl = 0xFFFFFFFF;
+};
+// Reads the AAUX source and control packs of both halves of the frame (the second half's only
+// when it holds a second channel pair that sounds, not the right channel of 16-bit stereo nor a
+// pair marked "no sound") and the VAUX source and source control packs of its first sequence.
+InfoPacks readInfoPacks(std::span<const uint8_t> frame, System system);
 
 }  // namespace vistrel::platform::media::dv

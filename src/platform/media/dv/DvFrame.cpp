@@ -1,14 +1,15 @@
 #include "platform/media/dv/DvFrame.h"
 
+#include <cstring>
+
 namespace vistrel::platform::media::dv {
 namespace {
 
-// Positions in a DIF sequence: the third SSYB pack of both subcode blocks holds the time code,
-// packs 10 to 12 of the third VAUX block hold the source control, date and time packs.
-constexpr size_t kTimeCodePacks[2] = {80 + 3 + 3 * 8 + 3, 160 + 3 + 3 * 8 + 3};  // 110, 190
-constexpr size_t kSourceControlPack = 400 + 3 + 10 * 5;                          // 453
-constexpr size_t kDatePack = kSourceControlPack + 5;                             // 458
-constexpr size_t kTimePack = kDatePack + 5;                                      // 463
+// The ID of the source control pack that the project's readers look at first: pack 10 of the
+// third VAUX block; the encoder's own source control packs are pack 1 of each VAUX block.
+constexpr size_t kSourceControlPack = 400 + 3 + 10 * 5;  // 453
+constexpr size_t kEncoderSourceControlPacks[3] = {248, 328, 408};
+constexpr size_t kHeaderAp3 = 7;  // the header block's AP3 byte: the application ID
 
 uint8_t bcd(int value) { return static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10)); }
 
@@ -34,7 +35,7 @@ TimeCode timeCodeOfFrame(int64_t frame, System system) {
 void writeTimeCode(std::span<uint8_t> frame, System system, const TimeCode& code) {
   if (!fits(frame, system)) return;
   for (int s = 0; s < sequences(system); ++s)
-    for (size_t at : kTimeCodePacks)
+    for (size_t at : kSubcodePackSlots)
       writePack(frame, s * kSequenceBytes + at, 0x13, bcd(code.frames) & 0x3F, bcd(code.seconds) & 0x7F,
                 bcd(code.minutes) & 0x7F, bcd(code.hours) & 0x3F);
 }
@@ -42,22 +43,34 @@ void writeTimeCode(std::span<uint8_t> frame, System system, const TimeCode& code
 void writeRecordingDateTime(std::span<uint8_t> frame, System system, const DateTime& when) {
   if (!fits(frame, system)) return;
   for (int s = 0; s < sequences(system); ++s) {
-    const size_t base = s * kSequenceBytes;
-    // Date: time zone byte, day, month, two-digit year. Time: frames (unknown), s, min, h.
-    writePack(frame, base + kDatePack, 0x62, 0xFF, bcd(when.day) | 0xC0, bcd(when.month) | 0xE0,
-              bcd(when.year % 100));
-    writePack(frame, base + kTimePack, 0x63, 0xFF, bcd(when.seconds) | 0x80, bcd(when.minutes) | 0x80,
-              bcd(when.hours) | 0xC0);
+    for (size_t at : kDatePackSlots) {
+      const size_t date = s * kSequenceBytes + at;
+      // Date: time zone byte, day, month, two-digit year. Time: frames (unknown), s, min, h.
+      writePack(frame, date, 0x62, 0xFF, bcd(when.day) | 0xC0, bcd(when.month) | 0xE0, bcd(when.year % 100));
+      writePack(frame, date + 5, 0x63, 0xFF, bcd(when.seconds) | 0x80, bcd(when.minutes) | 0x80,
+                bcd(when.hours) | 0xC0);
+    }
   }
+}
+
+void clearRecordingDateTime(std::span<uint8_t> frame, System system) {
+  if (!fits(frame, system)) return;
+  for (int s = 0; s < sequences(system); ++s)
+    for (size_t at : kDatePackSlots) std::memset(frame.data() + s * kSequenceBytes + at, 0xFF, 10);
 }
 
 void writeAspect(std::span<uint8_t> frame, System system, bool wide) {
   if (!fits(frame, system)) return;
   for (int s = 0; s < sequences(system); ++s) {
     const size_t base = s * kSequenceBytes;
-    // Consumer DV (application ID 0): display mode 7 is 16:9, 0 is 4:3.
-    const uint8_t mode = wide ? 7 : 0;
+    // Display mode 7 says 16:9 only with the consumer application ID (0); the others say it
+    // with 2. 0 is 4:3 for both.
+    const uint8_t mode = !wide ? 0 : (frame[base + kHeaderAp3] & 0x07) == 0 ? 7 : 2;
     writePack(frame, base + kSourceControlPack, 0x61, 0x03, static_cast<uint8_t>(0xC8 | mode), 0xFC, 0xFF);
+    // The encoder's packs keep their field flags; only their display mode follows.
+    for (size_t at : kEncoderSourceControlPacks)
+      if (frame[base + at] == 0x61)
+        frame[base + at + 2] = static_cast<uint8_t>((frame[base + at + 2] & 0xF8) | mode);
   }
 }
 

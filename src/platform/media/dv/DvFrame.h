@@ -31,9 +31,20 @@ struct DateTime {
 TimeCode timeCodeOfFrame(int64_t frame, System system);
 
 // Writes the packs into every DIF sequence of the frame; a span shorter than the system's frame
-// is left as it is.
+// is left as it is. Every slot that carries such a pack gets it, so that a reader looking at any
+// of them finds the same value:
+//   time code: the six SSYB packs of both subcode blocks;
+//   recording date and time: packs 2 and 3, and 11 and 12, of each of the three VAUX blocks;
+//   source control (display aspect): the encoder's pack 1 of each VAUX block and pack 10 of the
+//     third, display mode 7 (16:9, consumer application ID) or 2 (other application IDs).
 void writeTimeCode(std::span<uint8_t> frame, System system, const TimeCode& code);
 void writeRecordingDateTime(std::span<uint8_t> frame, System system, const DateTime& when);
+// Blanks every date and time slot (an undated stretch: the readers find no pack).
+void clearRecordingDateTime(std::span<uint8_t> frame, System system);
 void writeAspect(std::span<uint8_t> frame, System system, bool wide);
+
+// The pack slots above, as byte offsets from the start of a DIF sequence (of the pack's ID).
+constexpr size_t kSubcodePackSlots[12] = {86, 94, 102, 110, 118, 126, 166, 174, 182, 190, 198, 206};
+constexpr size_t kDatePackSlots[6] = {253, 298, 333, 378, 413, 458};  // the time pack follows each
 
 }  // namespace vistrel::platform::media::dv

@@ -99,151 +99,70 @@ bool DvSplitter::split(std::span<const uint8_t> frame, SplitFrame& out) {
   return ok;
 }
 
-DvMuxer::DvMuxer() = default;
-DvMuxer::~DvMuxer() { release(); }
-
-void DvMuxer::release() {
-  if (context_) {
-    avformat_free_context(context_);
-    context_ = nullptr;
-  }
-  if (io_) {
-    av_freep(&io_->buffer);
-    avio_context_free(&io_);
-  }
-  av_packet_free(&packet_);
-}
-
-int DvMuxer::collect(void* opaque, uint8_t* data, int size) {
-  auto* self = static_cast<DvMuxer*>(opaque);
-  self->pending_.insert(self->pending_.end(), data, data + size);
-  const size_t bytes = frameBytes(self->system_);
-  while (self->pending_.size() >= bytes) {
-    self->ready_.emplace_back(self->pending_.begin(), self->pending_.begin() + static_cast<ptrdiff_t>(bytes));
-    self->pending_.erase(self->pending_.begin(), self->pending_.begin() + static_cast<ptrdiff_t>(bytes));
-  }
-  return size;
-}
-
 bool DvMuxer::open(System system, int sampleRate, int bits) {
-  release();
+  close();
   system_ = system;
   sampleRate_ = sampleRate;
-  videoCount_ = audioSamples_ = 0;
-  pending_.clear();
+  videoCount_ = 0;
   ready_.clear();
-  waitingVideo_.clear();
-  waitingAudio_.clear();
   format_ = AudioFormat{sampleRate, bits};
-  ownPacking_ = false;
   if (sampleRate != 0 && !isWritable(format_)) {
     error_ = QStringLiteral("DV sound is 16-bit at 48 000, 44 100 or 32 000 Hz, or 12-bit at 32 000 Hz");
     return false;
   }
-  if (sampleRate != 0 && (bits == 12 || sampleRate == 44100)) {
-    ownPacking_ = true;
-    return true;
-  }
-  if (avformat_alloc_output_context2(&context_, nullptr, "dv", nullptr) < 0 || !context_) {
-    error_ = QStringLiteral("no DV format in libavformat");
-    return false;
-  }
-  AVStream* video = avformat_new_stream(context_, nullptr);
-  video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-  video->codecpar->codec_id = AV_CODEC_ID_DVVIDEO;
-  video->codecpar->width = 720;
-  video->codecpar->height = system == System::Pal ? 576 : 480;
-  video->codecpar->format = system == System::Pal ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV411P;
-  video->codecpar->bit_rate = 25000000;
-  video->time_base = system == System::Pal ? AVRational{1, 25} : AVRational{1001, 30000};
-  video->avg_frame_rate = system == System::Pal ? AVRational{25, 1} : AVRational{30000, 1001};
-  if (sampleRate) {
-    AVStream* audio = avformat_new_stream(context_, nullptr);
-    audio->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
-    audio->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
-    audio->codecpar->sample_rate = sampleRate;
-    av_channel_layout_default(&audio->codecpar->ch_layout, 2);
-    audio->time_base = AVRational{1, sampleRate};
-  }
-  constexpr int kBufferSize = 32768;
-  io_ = avio_alloc_context(static_cast<uint8_t*>(av_malloc(kBufferSize)), kBufferSize, 1, this, nullptr,
-                           &collect, nullptr);
-  context_->pb = io_;
-  context_->flags |= AVFMT_FLAG_CUSTOM_IO;
-  const int written = avformat_write_header(context_, nullptr);
-  if (written < 0) {
-    error_ = averror(written);
-    release();
-    return false;
-  }
-  packet_ = av_packet_alloc();
+  open_ = true;
   return true;
 }
 
 void DvMuxer::close() {
-  // Frames still waiting for their sound are dropped, as libavformat's muxer drops them.
   waitingVideo_.clear();
   waitingAudio_.clear();
-  ownPacking_ = false;
-  if (context_) av_write_trailer(context_);
-  if (io_) avio_flush(io_);
-  release();
+  open_ = false;
 }
 
 bool DvMuxer::addAudio(std::span<const int16_t> samples) {
-  if (ownPacking_ && !samples.empty()) {
-    waitingAudio_.insert(waitingAudio_.end(), samples.begin(), samples.end());
-    packReady();
-    return true;
-  }
-  if (!context_ || sampleRate_ == 0 || samples.empty()) return false;
-  if (av_new_packet(packet_, static_cast<int>(samples.size_bytes())) < 0) return false;
-  std::memcpy(packet_->data, samples.data(), samples.size_bytes());
-  packet_->stream_index = 1;
-  packet_->pts = packet_->dts = audioSamples_;
-  packet_->duration = static_cast<int64_t>(samples.size() / 2);
-  audioSamples_ += packet_->duration;
-  const int result = av_write_frame(context_, packet_);
-  av_packet_unref(packet_);
-  avio_flush(io_);
-  if (result < 0) error_ = averror(result);
-  return result >= 0;
+  if (!open_ || sampleRate_ == 0 || samples.empty()) return false;
+  waitingAudio_.insert(waitingAudio_.end(), samples.begin(), samples.end());
+  packReady(false);
+  // Sound that runs on with no pictures to carry it: only the newest seconds are kept.
+  const size_t most = static_cast<size_t>(kMostWaitingSoundSeconds) * static_cast<size_t>(sampleRate_) * 2;
+  if (waitingAudio_.size() > most)
+    waitingAudio_.erase(
+        waitingAudio_.begin(),
+        waitingAudio_.begin() + static_cast<ptrdiff_t>((waitingAudio_.size() - most) & ~size_t{1}));
+  return true;
 }
 
 bool DvMuxer::addVideo(std::span<const uint8_t> frame) {
-  if (ownPacking_ && frame.size() == frameBytes(system_)) {
-    waitingVideo_.emplace_back(frame.begin(), frame.end());
-    packReady();
-    return true;
-  }
-  if (!context_ || frame.size() != frameBytes(system_)) return false;
-  if (av_new_packet(packet_, static_cast<int>(frame.size())) < 0) return false;
-  std::memcpy(packet_->data, frame.data(), frame.size());
-  packet_->stream_index = 0;
-  packet_->pts = packet_->dts = videoCount_++;
-  packet_->duration = 1;
-  const int result = av_write_frame(context_, packet_);
-  av_packet_unref(packet_);
-  avio_flush(io_);
-  if (result < 0) error_ = averror(result);
-  return result >= 0;
+  if (!open_ || frame.size() != frameBytes(system_)) return false;
+  waitingVideo_.emplace_back(frame.begin(), frame.end());
+  packReady(false);
+  return true;
 }
 
-void DvMuxer::packReady() {
+void DvMuxer::flush() {
+  if (open_) packReady(true);
+}
+
+void DvMuxer::packReady(bool everything) {
+  // A second of pictures: 25 or 30 frames.
+  const size_t mostWaitingFrames = system_ == System::Pal ? 25 : 30;
   std::vector<int16_t> sound;
   while (!waitingVideo_.empty()) {
-    const auto wanted = static_cast<size_t>(samplesInFrame(system_, sampleRate_, videoCount_)) * 2;
-    // Sound that stops (a source gone quiet) holds the pictures back one second at most; the
-    // frames then go out with what sound there is, the rest silent.
-    constexpr size_t kMostWaitingFrames = 25;
-    if (waitingAudio_.size() < wanted && waitingVideo_.size() <= kMostWaitingFrames) return;
-    const size_t taken = std::min(wanted, waitingAudio_.size() & ~size_t{1});
-    sound.assign(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(taken));
-    sound.resize(wanted, 0);
-    waitingAudio_.erase(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(taken));
-    std::vector<uint8_t> frame = std::move(waitingVideo_.front());
+    std::vector<uint8_t> frame;
+    if (sampleRate_ == 0) {
+      frame = std::move(waitingVideo_.front());
+    } else {
+      const auto wanted = static_cast<size_t>(samplesInFrame(system_, sampleRate_, videoCount_)) * 2;
+      if (waitingAudio_.size() < wanted && waitingVideo_.size() <= mostWaitingFrames && !everything) return;
+      const size_t taken = std::min(wanted, waitingAudio_.size() & ~size_t{1});
+      sound.assign(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(taken));
+      sound.resize(wanted, 0);
+      waitingAudio_.erase(waitingAudio_.begin(), waitingAudio_.begin() + static_cast<ptrdiff_t>(taken));
+      frame = std::move(waitingVideo_.front());
+      writeFrameAudio(frame, system_, format_, sound);
+    }
     waitingVideo_.pop_front();
-    writeFrameAudio(frame, system_, format_, sound);
     ready_.push_back(std::move(frame));
     ++videoCount_;
   }

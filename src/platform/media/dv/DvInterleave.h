@@ -2,9 +2,10 @@
 // Interleaved DV: video frames carrying their sound in their audio blocks, as camcorders write
 // them. The splitter takes one frame apart into its video frame and its sound (one stereo PCM
 // stream per pair of channels, 12-bit sound decoded to 16-bit); the muxer writes PCM sound into
-// the audio blocks of video frames. Both go through libavformat's DV format code. One object per
-// stream, used by one thread at a time. 16-bit sound at 48 000 and 32 000 Hz is muxed by
-// libavformat; 12-bit sound and 44 100 Hz, which it does not write, by our own packing (DvAudio.h).
+// the audio blocks of video frames. One object per stream, used by one thread at a time. The
+// splitter reads through libavformat's DV demuxer; the muxer writes every sound format with our
+// own packing (DvAudio.h), which leaves the frames' subcode and VAUX packs (time code, recording
+// date) as the encoder wrote them.
 
 #include <QString>
 #include <cstdint>
@@ -14,10 +15,6 @@
 
 #include "platform/media/dv/DvAudio.h"
 #include "platform/media/dv/DvFrame.h"
-
-struct AVFormatContext;
-struct AVIOContext;
-struct AVPacket;
 
 namespace vistrel::platform::media::dv {
 
@@ -44,39 +41,41 @@ class DvSplitter {
 
 class DvMuxer {
  public:
-  DvMuxer();
-  ~DvMuxer();
-  DvMuxer(const DvMuxer&) = delete;
-  DvMuxer& operator=(const DvMuxer&) = delete;
-
   // One stereo stream of 16-bit samples at 48 000, 44 100 or 32 000 Hz, written into the frames
-  // with `bits` 16 or 12 (32 000 Hz only), or no sound (sampleRate 0).
+  // with `bits` 16 or 12 (32 000 Hz only), or no sound (sampleRate 0: the frames go out as they
+  // come, their audio blocks untouched).
   bool open(System system, int sampleRate, int bits = 16);
+  // Forgets what waits (see flush()).
   void close();
-  // Queues sound (interleaved stereo samples) and video frames; complete interleaved frames come
-  // out of takeFrames() as soon as a video frame has the sound of its duration.
+  // Queue sound (interleaved stereo samples) and video frames. A frame leaves through
+  // takeFrames() as soon as the sound of its duration (the unlocked 1600/1602... sequence for
+  // NTSC) is queued; no frame is ever dropped. Frames wait for their sound one second at most,
+  // then leave with the sound there is, the rest silent, so that sound that stops does not stop
+  // the pictures. Sound queued with no picture to carry it is kept up to kMostWaitingSoundSeconds,
+  // the oldest then dropped.
   bool addAudio(std::span<const int16_t> samples);
   bool addVideo(std::span<const uint8_t> frame);
+  // Sends every waiting frame out with the sound there is (the end of a stream).
+  void flush();
   std::vector<std::vector<uint8_t>> takeFrames();
+  // Frames still waiting for their sound.
+  size_t waitingFrames() const { return waitingVideo_.size(); }
   const QString& errorText() const { return error_; }
 
- private:
-  static int collect(void* opaque, uint8_t* data, int size);
-  void release();
-  // Our own packing: a frame leaves once the sound of its duration is queued.
-  void packReady();
+  static constexpr int kMostWaitingSoundSeconds = 10;
 
-  AVFormatContext* context_ = nullptr;
-  AVIOContext* io_ = nullptr;
-  AVPacket* packet_ = nullptr;
+ private:
+  // Frames leave while their sound is there, or while more than a second of frames wait, or
+  // all of them when `everything`.
+  void packReady(bool everything);
+
   System system_ = System::Pal;
   int sampleRate_ = 0;
-  bool ownPacking_ = false;
+  bool open_ = false;
   AudioFormat format_;
   std::deque<std::vector<uint8_t>> waitingVideo_;
   std::deque<int16_t> waitingAudio_;
-  int64_t videoCount_ = 0, audioSamples_ = 0;
-  std::vector<uint8_t> pending_;
+  int64_t videoCount_ = 0;
   std::vector<std::vector<uint8_t>> ready_;
   QString error_;
 };

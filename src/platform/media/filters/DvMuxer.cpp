@@ -6,6 +6,7 @@
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/dv/DvAudio.h"
 #include "platform/media/dv/DvCodec.h"
+#include "platform/media/filters/DvInfo.h"
 
 namespace vistrel::platform::media {
 namespace {
@@ -120,15 +121,33 @@ DVINFO DvMuxer::outputInfo() {
     info.dwDVAAuxSrc = word(dv::aauxSourcePack(system, format, samples, false));
     info.dwDVAAuxCtl = 0xFFA0CF03;  // copy free, original recording, normal speed
   }
-  // The video source pack: no tuner channel, the 50/60 flag, standard video.
-  info.dwDVVAuxSrc = 0xFF00FFFF | (system == dv::System::Pal ? 0x20u : 0x00u) << 16;
-  info.dwDVVAuxCtl = 0xFFFCC803;
+  // The video packs are the frames' own, as the video input announces them; a type without a
+  // block gets a standard video source pack (no tuner channel, the 50/60 flag) and a 4:3 source
+  // control pack.
+  if (const auto given = video->isConnected() ? dvInfoOf(video->currentMediaType()) : std::nullopt) {
+    info.dwDVVAuxSrc = given->dwDVVAuxSrc;
+    info.dwDVVAuxCtl = given->dwDVVAuxCtl;
+  } else {
+    info.dwDVVAuxSrc = 0xFF00FFFF | (system == dv::System::Pal ? 0x20u : 0x00u) << 16;
+    info.dwDVVAuxCtl = 0xFFFCC803;
+  }
   return info;
 }
 
 void DvMuxer::setAudioBits(int bits) {
   std::lock_guard lock(lock_);
   audioBits_ = bits;
+}
+
+void DvMuxer::haltStreaming() {
+  std::vector<Timed> ready;
+  {
+    std::lock_guard lock(lock_);
+    if (state() == State_Stopped) return;
+    muxer_.flush();
+    ready = takeTimed();
+  }
+  deliver(ready);
 }
 
 HRESULT DvMuxer::onStop() {

@@ -1,11 +1,14 @@
 #pragma once
 // DV Muxer: a dvsd video input and a PCM sound input (stereo 16-bit, 48 000, 44 100 or 32 000
 // Hz) in, interleaved DV out, the sound written into the frames' audio blocks (as 16-bit, or as
-// 12-bit at 32 000 Hz when asked). Pins: the inputs first,
-// the output last; the program asks for the output by its direction. Without a connected sound
-// input the frames go out silent. The inputs run on their own streaming threads; a frame leaves,
-// on whichever thread completed it, once its video and the sound of its duration have arrived.
-// The lock guards the muxing only: frames are delivered after it is released.
+// 12-bit at 32 000 Hz when asked). Pins: the inputs first, the output last; the program asks
+// for the output by its direction. Without a connected sound input the frames go out as they
+// come. The inputs run on their own streaming threads; a frame leaves, on whichever thread
+// completed it, once its video and the sound of its duration have arrived, or after waiting a
+// second for sound that does not come (with the sound there is, the rest silent): no picture is
+// ever dropped, and the frames still waiting when the graph stops go out in its first stop phase.
+// The frames' subcode and VAUX packs (time code, recording date) are left as the encoder wrote
+// them. The lock guards the muxing only: frames are delivered after it is released.
 
 #include <mutex>
 
@@ -35,6 +38,9 @@ class DvMuxer : public BaseFilter {
   // Streaming threads of the two inputs.
   HRESULT addVideo(const MediaSample& sample);
   HRESULT addAudio(const MediaSample& sample);
+
+  // The graph's first stop phase, upstream halted: the waiting frames go out.
+  void haltStreaming() override;
 
  protected:
   HRESULT onPause() override;

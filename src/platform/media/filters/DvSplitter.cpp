@@ -5,6 +5,7 @@
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IDVEnc.h"
+#include "platform/media/filters/DvInfo.h"
 
 namespace vistrel::platform::media {
 namespace {
@@ -91,8 +92,12 @@ void DvSplitter::pinConnected(BasePin& pin) {
   bool ntsc = input.averageTimePerFrame() > 0 && input.averageTimePerFrame() < 380000;
   if (input.lSampleSize == dv::kNtscFrameBytes || input.lSampleSize == dv::kPalFrameBytes)
     ntsc = input.lSampleSize == dv::kNtscFrameBytes;
-  MediaType video = MediaType::video(MEDIASUBTYPE_dvsd, 720, ntsc ? 480 : 576, 24,
-                                     makeFourcc('d', 'v', 's', 'd'), ntsc ? 333667 : 400000);
+  // The video stream announces the input's information block: its packs are the frames' own.
+  DVINFO info;
+  info.dwDVAAuxSrc = info.dwDVAAuxCtl = info.dwDVAAuxSrc1 = info.dwDVAAuxCtl1 = 0xFFFFFFFF;
+  info.dwDVVAuxSrc = info.dwDVVAuxCtl = 0xFFFFFFFF;
+  if (const auto given = dvInfoOf(input)) info = *given;
+  const MediaType video = dvsdVideoType(ntsc ? dv::System::Ntsc : dv::System::Pal, info);
   addPin(std::make_shared<SplitterOutput>(
       this, QStringLiteral("DVVidOut0"), video,
       static_cast<int32_t>(ntsc ? dv::kNtscFrameBytes : dv::kPalFrameBytes)));

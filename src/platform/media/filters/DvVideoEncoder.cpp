@@ -2,38 +2,56 @@
 
 #include <QDateTime>
 
+#include "platform/media/filters/DvInfo.h"
+
 namespace vistrel::platform::media {
 
 DvVideoEncoder::DvVideoEncoder() : TransformFilter(CLSID_DVVideoEnc, QStringLiteral("DV Video Encoder")) {}
 
 std::shared_ptr<IBaseFilter> DvVideoEncoder::create() { return std::make_shared<DvVideoEncoder>(); }
 
-MediaType DvVideoEncoder::dvType(dv::System system) {
-  const int height = system == dv::System::Pal ? 576 : 480;
-  MediaType type = MediaType::video(MEDIASUBTYPE_dvsd, 720, height, 24, makeFourcc('d', 'v', 's', 'd'),
-                                    system == dv::System::Pal ? 400000 : 333667);
-  type.lSampleSize = static_cast<uint32_t>(dv::frameBytes(system));
-  type.bFixedSizeSamples = true;
-  type.bTemporalCompression = false;
-  return type;
+DVINFO DvVideoEncoder::frameInfo(dv::System system) {
+  static const auto infoOf = [](dv::System of) {
+    const int height = of == dv::System::Pal ? 576 : 480;
+    const std::vector<uint8_t> grey(static_cast<size_t>(720 * 3 * height), 0x80);
+    std::vector<uint8_t> frame(dv::frameBytes(of), 0xFF);
+    dv::DvEncoder encoder;
+    if (encoder.open(of) && encoder.encode({grey.data(), 720, height, 720 * 3}, frame))
+      dv::writeAspect(frame, of, false);  // as Transform leaves every frame
+    return dvInfoOfFrame(frame, of);
+  };
+  static const DVINFO pal = infoOf(dv::System::Pal), ntsc = infoOf(dv::System::Ntsc);
+  return system == dv::System::Pal ? pal : ntsc;
 }
 
-HRESULT DvVideoEncoder::put_IFormatResolution(int videoFormat, int dvFormat, int resolution, bool,
-                                              const DVINFO*) {
+MediaType DvVideoEncoder::dvType(dv::System system) { return dvsdVideoType(system, frameInfo(system)); }
+
+MediaType DvVideoEncoder::outputType() const {
+  return givenInfo_ ? dvsdVideoType(system_, *givenInfo_) : dvType(system_);
+}
+
+HRESULT DvVideoEncoder::put_IFormatResolution(int videoFormat, int dvFormat, int resolution, bool withDvInfo,
+                                              const DVINFO* info) {
   if (videoFormat != DVENCODERVIDEOFORMAT_PAL && videoFormat != DVENCODERVIDEOFORMAT_NTSC)
     return E_INVALIDARG;
   if (dvFormat != DVENCODERFORMAT_DVSD || resolution != DVENCODERRESOLUTION_720x480) return E_INVALIDARG;
+  if (withDvInfo && !info) return E_POINTER;
   if (state() != State_Stopped) return VFW_E_NOT_STOPPED;
   system_ = videoFormat == DVENCODERVIDEOFORMAT_PAL ? dv::System::Pal : dv::System::Ntsc;
+  // A block given with the settings replaces the frames' packs in the output type; without one
+  // the type goes back to announcing the frames' own.
+  givenInfo_ = withDvInfo ? std::optional<DVINFO>(*info) : std::nullopt;
   return S_OK;
 }
 
-HRESULT DvVideoEncoder::get_IFormatResolution(int* videoFormat, int* dvFormat, int* resolution, bool,
-                                              DVINFO*) {
+HRESULT DvVideoEncoder::get_IFormatResolution(int* videoFormat, int* dvFormat, int* resolution,
+                                              bool withDvInfo, DVINFO* info) {
+  if (withDvInfo && !info) return E_POINTER;
   if (videoFormat)
     *videoFormat = system_ == dv::System::Pal ? DVENCODERVIDEOFORMAT_PAL : DVENCODERVIDEOFORMAT_NTSC;
   if (dvFormat) *dvFormat = DVENCODERFORMAT_DVSD;
   if (resolution) *resolution = DVENCODERRESOLUTION_720x480;
+  if (withDvInfo) *info = givenInfo_ ? *givenInfo_ : frameInfo(system_);
   return S_OK;
 }
 
@@ -48,13 +66,13 @@ HRESULT DvVideoEncoder::CheckInputType(const MediaType& in) {
 
 HRESULT DvVideoEncoder::CheckTransform(const MediaType& in, const MediaType& out) {
   if (FAILED(CheckInputType(in))) return VFW_E_TYPE_NOT_ACCEPTED;
-  return out.matches(dvType(system_)) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  return out.matches(outputType()) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT DvVideoEncoder::GetMediaType(int position, MediaType& type) {
   if (position < 0) return E_INVALIDARG;
   if (position > 0 || !inputPin()->isConnected()) return VFW_S_NO_MORE_ITEMS;
-  type = dvType(system_);
+  type = outputType();
   return S_OK;
 }
 

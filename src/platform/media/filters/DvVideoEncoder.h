@@ -2,10 +2,13 @@
 // DV Video Encoder: RGB24 pictures in, 25 Mbit/s DV (dvsd) frames out, PAL 720 x 576 or NTSC
 // 720 x 480 as IDVEnc chooses (pictures of another size are scaled). Each frame carries the
 // time code of its number in the stream, the recording date and time of its encoding and the
-// 4:3 display aspect, so that DV readers find what a camcorder writes.
-// Transform runs on the upstream streaming thread.
+// 4:3 display aspect, so that DV readers find what a camcorder writes. The output type carries
+// the DV information block after its VIDEOINFOHEADER: the packs the frames carry (no sound), or
+// the block given to put_IFormatResolution.
+// Transform runs on the upstream streaming thread; the settings are changed while stopped.
 
 #include <atomic>
+#include <optional>
 
 #include "platform/media/IDVEnc.h"
 #include "platform/media/TransformFilter.h"
@@ -32,11 +35,16 @@ class DvVideoEncoder : public TransformFilter, public IDVEnc {
   HRESULT Transform(MediaSample& in, MediaSample& out) override;
   HRESULT StartStreaming() override;
 
-  // The output type for a system.
+  // The output type for a system, with the packs of the frames the encoder writes.
   static MediaType dvType(dv::System system);
+  // Those packs: a frame encoded once per system and read back.
+  static DVINFO frameInfo(dv::System system);
 
  private:
+  MediaType outputType() const;
+
   dv::System system_ = dv::System::Pal;
+  std::optional<DVINFO> givenInfo_;
   dv::DvEncoder encoder_;
   int64_t frameNumber_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include "platform/devices/virtual/DvTapeFile.h"
 #include "platform/media/dv/DvAudio.h"
+#include "platform/media/filters/DvInfo.h"
 
 using namespace vistrel::platform::devices;
 namespace dv = vistrel::platform::media::dv;
@@ -81,43 +82,57 @@ TEST(DvTape, ItsFramesHoldPictureAndSound) {
   EXPECT_TRUE(decoder.decode(frame, picture.data(), 720, 576, 2160));
 }
 
-// Consumer camcorders' 12-bit 32 kHz sound: the tone runs on across the frames, read back
-// through libavformat as 16-bit within the companding error, and the frames announce one stream.
-TEST(DvTape, TwelveBitSoundReadsBackAsTheTone) {
-  for (dv::System system : {dv::System::Pal, dv::System::Ntsc}) {
-    SCOPED_TRACE(system == dv::System::Pal ? "PAL" : "NTSC");
+// The tape's sound, read back through libavformat as the DV Splitter reads it: every frame holds
+// its share of the unlocked sound (1600/1602 samples per NTSC frame at 48 kHz, 1067/1068 at
+// 32 kHz), and the 440 Hz tone runs on across the frames without a break: exactly for 16-bit
+// sound, within the companding error for the consumer camcorders' 12-bit 32 kHz sound.
+TEST(DvTape, ItsSoundIsTheToneUnbrokenInEverySystemAndFormat) {
+  struct Case {
+    dv::System system;
+    int rate, bits;
+  };
+  for (const Case& c : {Case{dv::System::Pal, 48000, 16}, Case{dv::System::Ntsc, 48000, 16},
+                        Case{dv::System::Ntsc, 32000, 16}, Case{dv::System::Pal, 44100, 16},
+                        Case{dv::System::Pal, 32000, 12}, Case{dv::System::Ntsc, 32000, 12}}) {
+    SCOPED_TRACE(testing::Message() << (c.system == dv::System::Pal ? "PAL " : "NTSC ") << c.rate << " Hz "
+                                    << c.bits << " bits");
+    constexpr int kFrames = 20;
     DvTapeDescription d;
-    d.system = system;
-    d.frames = 20;
-    d.sampleRate = 32000;
-    d.audioBits = 12;
+    d.system = c.system;
+    d.frames = kFrames;
+    d.sampleRate = c.rate;
+    d.audioBits = c.bits;
     DvTape tape(d, 1);
     std::vector<uint8_t> frame(tape.frameBytes());
     std::vector<int16_t> left;
     dv::DvSplitter splitter;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < kFrames; ++i) {
       ASSERT_TRUE(tape.frameAt(i, frame));
-      EXPECT_EQ(frame[4327] & 0x3F, 0x11);  // 32 kHz, 12-bit, where the program's decoder reads it
       dv::SplitFrame parts;
       ASSERT_TRUE(splitter.split(frame, parts));
       ASSERT_GE(parts.audio.size(), 1u);
-      EXPECT_EQ(parts.audioStreams[0].sampleRate, 32000);
-      ASSERT_EQ(parts.audio[0].size(), 2u * static_cast<size_t>(dv::samplesInFrame(system, 32000, i)));
+      EXPECT_EQ(parts.audioStreams[0].sampleRate, c.rate);
+      ASSERT_EQ(parts.audio[0].size(), 2u * static_cast<size_t>(dv::samplesInFrame(c.system, c.rate, i)))
+          << i;
       for (size_t s = 0; s < parts.audio[0].size(); s += 2) {
         ASSERT_EQ(parts.audio[0][s], parts.audio[0][s + 1]);
         left.push_back(parts.audio[0][s]);
       }
       if (i == 0) {
-        const auto info = dvInfoOfFrame(frame, system);
-        EXPECT_EQ((info.dwDVAAuxSrc >> 27) & 7, 2u);
-        EXPECT_EQ(info.dwDVAAuxSrc1, 0xFFFFFFFFu);  // the empty second pair is no stream
+        const auto info = vistrel::platform::media::dvInfoOfFrame(frame, c.system);
+        EXPECT_EQ((info.dwDVAAuxSrc >> 27) & 7, c.rate == 48000 ? 0u : c.rate == 44100 ? 1u : 2u);
+        EXPECT_EQ(info.dwDVAAuxSrc1, 0xFFFFFFFFu);  // one stereo stream: the second half is none
+      }
+      // 12-bit 32 kHz where the program's decoder reads it.
+      if (c.bits == 12) {
+        EXPECT_EQ(frame[4327] & 0x3F, 0x11);
       }
     }
-    ASSERT_EQ(static_cast<int64_t>(left.size()), tape.samplesBefore(20));
+    ASSERT_EQ(static_cast<int64_t>(left.size()), tape.samplesBefore(kFrames));
     for (size_t n = 0; n < left.size(); ++n) {
-      const double expected = 8000 * std::sin(2 * M_PI * 440 * static_cast<double>(n) / 32000);
-      // Steps of 16 around 8000; one more for the rounding of the tone itself.
-      ASSERT_NEAR(left[n], expected, 17) << n;
+      const double expected = 8000 * std::sin(2 * M_PI * 440 * static_cast<double>(n) / c.rate);
+      // 12-bit: steps of 16 around 8000, one more for the rounding of the tone itself.
+      ASSERT_NEAR(left[n], expected, c.bits == 12 ? 17 : 1) << n;
     }
   }
 }

@@ -7,6 +7,7 @@
 
 #include "platform/devices/virtual/FrameSink.h"
 #include "platform/media/FilterGraph.h"
+#include "platform/media/IDVEnc.h"
 #include "platform/media/filters/DvSplitter.h"
 #include "platform/ui/MessageBoxes.h"
 #include "support/TempRoot.h"

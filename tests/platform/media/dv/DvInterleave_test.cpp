@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/media/dv/DvCodec.h"
@@ -85,6 +86,72 @@ TEST(DvInterleave, VideoOnlyFramesAndRefusals) {
   std::vector<uint8_t> noise(kPalFrameBytes);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919);
   splitter.split(noise, parts);  // garbage: refused or split, never a crash
+}
+
+// Pictures that come before their sound wait for it (never overwritten, never dropped), sound
+// that stops holds them back a second at most, and the end of the stream sends out what waits.
+// libavformat reads back the tone written, then silence, in every format the muxer writes.
+TEST(DvInterleave, EveryPictureLeavesWithItsSoundWhenPicturesComeFirstAndSoundStops) {
+  struct Case {
+    System system;
+    int rate, bits;
+  };
+  for (const Case& c :
+       {Case{System::Pal, 48000, 16}, Case{System::Ntsc, 48000, 16}, Case{System::Pal, 32000, 16},
+        Case{System::Ntsc, 32000, 16}, Case{System::Pal, 44100, 16}, Case{System::Ntsc, 32000, 12}}) {
+    SCOPED_TRACE(testing::Message() << (c.system == System::Pal ? "PAL " : "NTSC ") << c.rate << " Hz "
+                                    << c.bits << " bits");
+    const auto video = encodedFrame(c.system);
+    DvMuxer muxer;
+    ASSERT_TRUE(muxer.open(c.system, c.rate, c.bits)) << muxer.errorText().toStdString();
+    constexpr int kFrames = 80, kSounding = 40, kAhead = 6;
+    int64_t sounding = 0;  // samples of the frames that get sound
+    for (int i = 0; i < kSounding; ++i) sounding += samplesInFrame(c.system, c.rate, i);
+    std::vector<int16_t> sent(static_cast<size_t>(sounding) * 2);
+    for (size_t n = 0; n < sent.size() / 2; ++n) {
+      const auto v = static_cast<int16_t>(9000 * std::sin(2 * M_PI * 440 * static_cast<double>(n) / c.rate));
+      sent[2 * n] = v;
+      sent[2 * n + 1] = static_cast<int16_t>(-v);
+    }
+    // Each picture comes kAhead frames before its sound, the sound in uneven pieces; past
+    // kSounding frames the sound stops and the pictures go on.
+    std::vector<std::vector<uint8_t>> frames;
+    size_t fed = 0;
+    for (int i = 0; i < kFrames; ++i) {
+      ASSERT_TRUE(muxer.addVideo(video));
+      if (i >= kAhead && fed < sent.size()) {
+        const int uneven = samplesInFrame(c.system, c.rate, i - kAhead) + (i % 2 ? 97 : -97);
+        const size_t piece = std::min(sent.size() - fed, size_t{2} * static_cast<size_t>(uneven));
+        ASSERT_TRUE(muxer.addAudio(std::span<const int16_t>(sent).subspan(fed, piece)));
+        fed += piece;
+      }
+      for (auto& f : muxer.takeFrames()) frames.push_back(std::move(f));
+    }
+    ASSERT_EQ(fed, sent.size());
+    // The sound stopped: the pictures were held back a second at most.
+    EXPECT_GE(frames.size(), static_cast<size_t>(kFrames - (c.system == System::Pal ? 25 : 30) - 1));
+    muxer.flush();
+    for (auto& f : muxer.takeFrames()) frames.push_back(std::move(f));
+    ASSERT_EQ(frames.size(), static_cast<size_t>(kFrames));
+    EXPECT_EQ(muxer.waitingFrames(), 0u);
+
+    DvSplitter splitter;
+    std::vector<int16_t> received;
+    for (size_t i = 0; i < frames.size(); ++i) {
+      SplitFrame parts;
+      ASSERT_TRUE(splitter.split(frames[i], parts)) << splitter.errorText().toStdString();
+      ASSERT_GE(parts.audioStreams.size(), 1u);
+      EXPECT_EQ(parts.audioStreams[0].sampleRate, c.rate);
+      ASSERT_EQ(parts.audio[0].size(),
+                2u * static_cast<size_t>(samplesInFrame(c.system, c.rate, int64_t(i))));
+      received.insert(received.end(), parts.audio[0].begin(), parts.audio[0].end());
+    }
+    ASSERT_GE(received.size(), sent.size());
+    for (size_t n = 0; n < sent.size(); ++n)
+      ASSERT_LE(std::abs(received[n] - sent[n]), c.bits == 12 ? 40 : 0) << n;
+    EXPECT_TRUE(std::all_of(received.begin() + static_cast<ptrdiff_t>(sent.size()), received.end(),
+                            [](int16_t v) { return v == 0; }));
+  }
 }
 
 }  // namespace
