@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/devices/LostDevicePins.h"
 #include "platform/devices/v4l2/V4l2Analog.h"
 #include "platform/devices/v4l2/V4l2PropertyPages.h"
 #include "platform/media/BaseInputPin.h"
@@ -117,6 +118,8 @@ struct V4l2CaptureFilter::Session {
   bool haveBase = false;
   REFERENCE_TIME base = 0, firstKernelTime = 0;
   int64_t lastSequence = -1;
+  size_t queued = 0;  // buffers the driver holds
+  bool saidBadIndex = false;
 
   ~Session() { close(); }
   void stopStreaming() {
@@ -556,6 +559,7 @@ HRESULT V4l2CaptureFilter::onRun(REFERENCE_TIME) {
     session_->streaming = true;
     session_->haveBase = false;
     session_->lastSequence = -1;
+    session_->queued = session_->buffers.size();
   }
   session_->thread.start([this](StreamingThread& t) { stream(t); });
   return S_OK;
@@ -563,6 +567,17 @@ HRESULT V4l2CaptureFilter::onRun(REFERENCE_TIME) {
 
 void V4l2CaptureFilter::haltStreaming() {
   if (session_) session_->stopStreaming();
+}
+
+HRESULT V4l2CaptureFilter::EnumPins(std::shared_ptr<IEnumPins>& pins) {
+  if (!lost_.load()) return BaseFilter::EnumPins(pins);
+  pins = pinsOfLostDevice(pins_);
+  return S_OK;
+}
+
+HRESULT V4l2CaptureFilter::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
+  if (!graph) disconnectPins(pins_);
+  return BaseFilter::JoinFilterGraph(graph, name);
 }
 
 HRESULT V4l2CaptureFilter::Stop() {
@@ -584,7 +599,9 @@ void V4l2CaptureFilter::teardown() { session_.reset(); }
 void V4l2CaptureFilter::stream(StreamingThread& thread) {
   Session& s = *session_;
   const std::string node = path();
-  int errors = 0;
+  int errors = 0;  // in a row
+  std::string failing;
+  int lastError = 0;
   bool gone = false;
   while (!thread.stopRequested() && !lost_.load()) {
     short revents = 0;
@@ -595,6 +612,7 @@ void V4l2CaptureFilter::stream(StreamingThread& thread) {
         gone = true;
         break;
       }
+      failing = "poll", lastError = r;
       if (++errors > kMaxConsecutiveErrors) break;
       continue;
     }
@@ -604,29 +622,39 @@ void V4l2CaptureFilter::stream(StreamingThread& thread) {
     r = kernel_->ioctl(s.fd, VIDIOC_DQBUF, &b);
     if (r == -EAGAIN) {
       // Ready but no buffer: an error condition (POLLERR) that persists means a dead device.
-      if ((revents & (POLLERR | POLLHUP)) && ++errors > kMaxConsecutiveErrors) break;
+      if (revents & (POLLERR | POLLHUP)) {
+        failing = "poll (the driver reports an error condition)", lastError = 0;
+        if (++errors > kMaxConsecutiveErrors) break;
+      }
       continue;
     }
     if (r != 0) {
       if (isGone(r)) {
-        setDeviceLost();
-        return;
-      }
-      if (++errors > kMaxConsecutiveErrors) {
-        reportError(node + ": VIDIOC_DQBUF", r);
+        gone = true;
         break;
       }
+      failing = "VIDIOC_DQBUF", lastError = r;
+      if (++errors > kMaxConsecutiveErrors) break;
       continue;
     }
     errors = 0;
-    if (b.index >= s.buffers.size()) {
-      dropped_.fetch_add(1);
-      continue;  // a buffer we never mapped: nothing sane to requeue
-    }
-
+    if (s.queued > 0) --s.queued;
+    // Gaps in the driver's numbering are frames it lost; a frame we lose below is counted there.
     const int64_t seq = b.sequence;
     if (s.lastSequence >= 0 && seq > s.lastSequence + 1) dropped_.fetch_add(seq - s.lastSequence - 1);
     s.lastSequence = seq;
+    if (b.index >= s.buffers.size()) {
+      // A buffer we never mapped: nothing sane to read or requeue. The driver has one less.
+      dropped_.fetch_add(1);
+      if (!s.saidBadIndex)
+        reportError(node + ": the driver returned capture buffer " + std::to_string(b.index) + " of " +
+                        std::to_string(s.buffers.size()),
+                    0);
+      s.saidBadIndex = true;
+      if (s.queued > 0) continue;
+      failing = "VIDIOC_DQBUF (no capture buffer left)", lastError = 0;
+      break;
+    }
 
     REFERENCE_TIME now = streamTime();
     REFERENCE_TIME start = now;
@@ -638,6 +666,7 @@ void V4l2CaptureFilter::stream(StreamingThread& thread) {
         // The frame was captured `age` ago on the kernel's monotonic clock.
         REFERENCE_TIME age = SystemClock::now() - k;
         if (age < 0 || age > UNITS / 2) age = 0;
+        age = std::min(age, now);  // nothing is stamped before the stream started
         s.base = now - age;
         s.firstKernelTime = k;
         s.haveBase = true;
@@ -659,9 +688,15 @@ void V4l2CaptureFilter::stream(StreamingThread& thread) {
       deliverFrame(static_cast<const uint8_t*>(buf.address), used, s.bytesPerLine, b.sequence, start);
     }
     r = kernel_->ioctl(s.fd, VIDIOC_QBUF, &b);
-    if (isGone(r)) {
-      setDeviceLost();
-      return;
+    if (r == 0) {
+      ++s.queued;
+    } else if (isGone(r)) {
+      gone = true;
+      break;
+    } else if (s.queued == 0) {
+      // Every buffer the driver refused back: nothing will ever come again.
+      failing = "VIDIOC_QBUF", lastError = r;
+      break;
     }
   }
   if (thread.stopRequested() || lost_.load()) return;
@@ -670,7 +705,7 @@ void V4l2CaptureFilter::stream(StreamingThread& thread) {
     return;
   }
   // Persistent errors: stop capturing and tell the graph, rather than spin.
-  reportError(node + ": capture stopped after repeated errors", 0);
+  reportError(node + ": capture stopped after repeated errors on " + failing, lastError);
   NotifyEvent(GraphEvent{EC_ERRORABORT, E_FAIL, 0, nullptr});
 }
 

@@ -70,6 +70,12 @@ class V4l2CaptureFilter : public media::BaseFilter,
   int controlIoctl(unsigned long request, void* arg);
   const V4l2DeviceInfo& info() const { return info_; }
 
+  // While the device is lost the filter shows no output pin (the liveness test fails); leaving
+  // the graph breaks every connection, those of the hidden pins too. User-interface thread.
+  media::HRESULT EnumPins(std::shared_ptr<media::IEnumPins>& pins) override;
+  media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
+                                 const QString& name) override;
+
   media::HRESULT Stop() override;
   void haltStreaming() override;
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <numeric>
 
 namespace vistrel::platform::devices::v4l2 {
 
@@ -20,6 +21,17 @@ std::string text(const uint8_t* bytes, size_t size) {
 
 bool saneSize(uint32_t w, uint32_t h) { return w > 0 && h > 0 && w <= kMaxDimension && h <= kMaxDimension; }
 
+// A frame interval between a thousandth of a second and a minute; anything else is garbage.
+bool saneInterval(uint32_t num, uint32_t den) {
+  return num > 0 && den > 0 && uint64_t(num) * 1000 >= den && uint64_t(num) <= uint64_t(den) * 60;
+}
+
+// 2/60 and 1/30 are one interval: kept in lowest terms so that it is offered once.
+std::pair<uint32_t, uint32_t> lowestTerms(uint32_t num, uint32_t den) {
+  const uint32_t g = std::gcd(num, den);
+  return {num / g, den / g};
+}
+
 std::vector<std::pair<uint32_t, uint32_t>> readIntervals(V4l2Kernel& k, int fd, uint32_t pixfmt, uint32_t w,
                                                          uint32_t h) {
   std::vector<std::pair<uint32_t, uint32_t>> out;
@@ -31,8 +43,8 @@ std::vector<std::pair<uint32_t, uint32_t>> readIntervals(V4l2Kernel& k, int fd, 
     iv.height = h;
     if (k.ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &iv) != 0) break;
     if (iv.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
-      if (iv.discrete.numerator && iv.discrete.denominator)
-        out.emplace_back(iv.discrete.numerator, iv.discrete.denominator);
+      if (saneInterval(iv.discrete.numerator, iv.discrete.denominator))
+        out.push_back(lowestTerms(iv.discrete.numerator, iv.discrete.denominator));
       continue;
     }
     // A range: offer the usual rates that fall inside it.
@@ -94,8 +106,8 @@ std::vector<V4l2FrameSize> readSizes(V4l2Kernel& k, int fd, uint32_t pixfmt) {
       v4l2_streamparm p{};
       p.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
       const auto& tpf = p.parm.capture.timeperframe;
-      if (k.ioctl(fd, VIDIOC_G_PARM, &p) == 0 && tpf.numerator && tpf.denominator)
-        s.intervals.emplace_back(tpf.numerator, tpf.denominator);
+      if (k.ioctl(fd, VIDIOC_G_PARM, &p) == 0 && saneInterval(tpf.numerator, tpf.denominator))
+        s.intervals.push_back(lowestTerms(tpf.numerator, tpf.denominator));
       else
         s.intervals.emplace_back(1, 30);
     }

@@ -1,8 +1,8 @@
 #pragma once
 // What a V4L2 capture node offers, read once with the node open: its identity, its pixel formats
 // with their frame sizes and intervals, its controls, its inputs, tuner and standards. Garbage
-// answers (zero or absurd sizes, intervals of zero) are left out; a node that is not a streaming
-// video-capture device gives no description.
+// answers (zero or absurd sizes, intervals of zero or outside a millisecond to a minute) are left
+// out; a node that is not a streaming video-capture device gives no description.
 
 #include <cstdint>
 #include <optional>

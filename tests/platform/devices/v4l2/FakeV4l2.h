@@ -28,6 +28,8 @@ struct FakeFrame {
   std::vector<uint8_t> bytes;
   uint32_t sequence = 0;
   bool error = false;
+  int64_t timestampUs = -1;  // the driver's capture time on CLOCK_MONOTONIC; -1: when dequeued
+  bool badIndex = false;     // DQBUF names a buffer that was never requested
 };
 
 struct FakeNode {
@@ -46,6 +48,12 @@ struct FakeNode {
   int sFmtError = 0;  // -EBUSY when another program streams
   uint32_t buffersGiven = 4;
   bool garbageSizes = false;  // frame sizes of 0 x 0 and 99999 x 99999
+  // S_FMT answers this format whatever was asked (a driver that did not take the request).
+  std::optional<v4l2_pix_format> forcedFormat;
+  uint32_t linePadding = 0;  // bytes at the end of every row (and of every chroma row, halved)
+  int dqbufError = 0;        // every DQBUF answers it (-EIO ...)
+  int pollError = 0;         // every poll answers it
+  short pollRevents = 0;     // every poll is ready at once with these events (POLLERR)
 
   // Streaming state.
   v4l2_pix_format pix{};

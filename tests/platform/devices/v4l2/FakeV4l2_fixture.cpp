@@ -36,8 +36,17 @@ uint32_t bytesPerPixelRow(uint32_t pixfmt, uint32_t w) {
     case V4L2_PIX_FMT_UYVY: return w * 2;
     case V4L2_PIX_FMT_BGR24:
     case V4L2_PIX_FMT_RGB24: return w * 3;
-    default: return 0;  // compressed
+    case V4L2_PIX_FMT_BGR32:
+    case V4L2_PIX_FMT_XBGR32: return w * 4;
+    case V4L2_PIX_FMT_NV12:
+    case V4L2_PIX_FMT_YUV420:
+    case V4L2_PIX_FMT_YVU420: return w;  // the luma plane's rows
+    default: return 0;                   // compressed
   }
+}
+
+bool planar(uint32_t pixfmt) {
+  return pixfmt == V4L2_PIX_FMT_NV12 || pixfmt == V4L2_PIX_FMT_YUV420 || pixfmt == V4L2_PIX_FMT_YVU420;
 }
 }  // namespace
 
@@ -231,6 +240,11 @@ int FakeV4l2::poll(int fd, short, short& revents, int timeoutMs) {
   auto it = fds_.find(fd);
   if (it == fds_.end()) return -EBADF;
   FakeNode& n = *it->second;
+  if (n.pollError) return n.pollError;
+  if (n.pollRevents) {
+    revents = n.pollRevents;
+    return 1;
+  }
   auto ready = [&] { return n.removed || (n.streaming && !n.pending.empty() && !n.queued.empty()); };
   changed_.wait_for(g, std::chrono::milliseconds(timeoutMs), ready);
   if (n.removed) {
@@ -316,6 +330,10 @@ int FakeV4l2::ioctlLocked(FakeNode& n, unsigned long request, void* arg) {
       auto* f = static_cast<v4l2_format*>(arg);
       if (n.sFmtError) return n.sFmtError;
       if (n.streaming) return -EBUSY;
+      if (n.forcedFormat) {
+        f->fmt.pix = n.pix = *n.forcedFormat;
+        return 0;
+      }
       auto fm = std::find_if(n.formats.begin(), n.formats.end(),
                              [&](auto& x) { return x.pixelformat == f->fmt.pix.pixelformat; });
       if (fm == n.formats.end()) fm = n.formats.begin();  // drivers substitute, never refuse
@@ -326,9 +344,11 @@ int FakeV4l2::ioctlLocked(FakeNode& n, unsigned long request, void* arg) {
       f->fmt.pix.width = size->first;
       f->fmt.pix.height = size->second;
       f->fmt.pix.field = V4L2_FIELD_NONE;
-      f->fmt.pix.bytesperline = bytesPerPixelRow(fm->pixelformat, size->first);
-      f->fmt.pix.sizeimage =
-          f->fmt.pix.bytesperline ? f->fmt.pix.bytesperline * size->second : size->first * size->second * 2;
+      const uint32_t row = bytesPerPixelRow(fm->pixelformat, size->first);
+      f->fmt.pix.bytesperline = row ? row + n.linePadding : 0;
+      f->fmt.pix.sizeimage = !row                      ? size->first * size->second * 2
+                             : planar(fm->pixelformat) ? f->fmt.pix.bytesperline * size->second * 3 / 2
+                                                       : f->fmt.pix.bytesperline * size->second;
       n.pix = f->fmt.pix;
       return 0;
     }
@@ -345,7 +365,8 @@ int FakeV4l2::ioctlLocked(FakeNode& n, unsigned long request, void* arg) {
       }
       if (n.mapped > 0 && !n.buffers.empty()) return -EBUSY;
       rb->count = n.buffersGiven;
-      n.buffers.assign(rb->count, std::vector<uint8_t>(n.pix.sizeimage));
+      // An absurd count is reported, not allocated: nobody may map past the sane ones.
+      n.buffers.assign(std::min(rb->count, 64u), std::vector<uint8_t>(n.pix.sizeimage));
       n.queued.clear();
       return 0;
     }
@@ -364,6 +385,7 @@ int FakeV4l2::ioctlLocked(FakeNode& n, unsigned long request, void* arg) {
     }
     case VIDIOC_DQBUF: {
       auto* b = static_cast<v4l2_buffer*>(arg);
+      if (n.dqbufError) return n.dqbufError;
       if (!n.streaming) return -EINVAL;
       if (n.queued.empty() || n.pending.empty()) return -EAGAIN;
       const uint32_t index = n.queued.front();
@@ -373,14 +395,18 @@ int FakeV4l2::ioctlLocked(FakeNode& n, unsigned long request, void* arg) {
       auto& buf = n.buffers[index];
       const size_t used = std::min(buf.size(), frame.bytes.size());
       std::memcpy(buf.data(), frame.bytes.data(), used);
-      b->index = index;
+      b->index = frame.badIndex ? 99 : index;
       b->bytesused = static_cast<uint32_t>(used);
       b->sequence = frame.sequence;
       b->flags = V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC | (frame.error ? V4L2_BUF_FLAG_ERROR : 0);
-      timespec ts;
-      clock_gettime(CLOCK_MONOTONIC, &ts);
-      b->timestamp.tv_sec = ts.tv_sec;
-      b->timestamp.tv_usec = ts.tv_nsec / 1000;
+      int64_t us = frame.timestampUs;
+      if (us < 0) {
+        timespec ts;
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        us = int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+      }
+      b->timestamp.tv_sec = us / 1000000;
+      b->timestamp.tv_usec = us % 1000000;
       return 0;
     }
     case VIDIOC_STREAMON:
