@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <cmath>
 #include <random>
 
+#include "platform/media/AviLayout.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/IFileSinkFilter.h"
 #include "platform/media/TestFilters.h"
 #include "platform/media/dv/DvCodec.h"
 #include "platform/media/filters/AviMux.h"
+#include "platform/media/filters/DvInfo.h"
 #include "platform/media/filters/DvVideoDecoder.h"
 #include "platform/media/filters/DvVideoEncoder.h"
 #include "platform/media/filters/FileWriter.h"
@@ -181,39 +185,99 @@ TEST(DvFilters, EncoderAndDecoderInAGraph) {
   EXPECT_EQ(received[4].start, 4 * 400000);
 }
 
-TEST(DvFilters, ADvType2FileReadsBackAsDv) {
-  vistrel::testing::TempRoot root;
-  const QString path = root.file(QStringLiteral("dv2.avi"));
-  auto graph = FilterGraph::create();
-  auto source =
-      std::make_shared<PushSource>(std::vector<MediaType>{MediaType::rgb24(720, 480, 333667)}, 720 * 3 * 480);
-  auto encoder = DvVideoEncoder::create();
-  ASSERT_EQ(interfaceOf<IDVEnc>(encoder)->put_IFormatResolution(
-                DVENCODERVIDEOFORMAT_NTSC, DVENCODERFORMAT_DVSD, DVENCODERRESOLUTION_720x480, false, nullptr),
-            S_OK);
-  EXPECT_EQ(interfaceOf<IDVEnc>(encoder)->put_IFormatResolution(1234, DVENCODERFORMAT_DVSD,
-                                                                DVENCODERRESOLUTION_720x480, false, nullptr),
-            E_INVALIDARG);
-  auto mux = AviMux::create();
-  auto writer = FileWriter::create();
-  interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
-  for (auto [f, n] : {std::pair{std::static_pointer_cast<IBaseFilter>(source), "s"}, std::pair{encoder, "e"},
-                      std::pair{mux, "m"}, std::pair{writer, "w"}})
-    graph->AddFilter(f, QString::fromLatin1(n));
-  ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinAt(encoder, 0), nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(pinAt(encoder, 1), pinAt(mux, 1), nullptr), S_OK);
-  ASSERT_EQ(graph->ConnectDirect(pinAt(mux, 0), pinAt(writer, 0), nullptr), S_OK);
-  ASSERT_EQ(graph->Run(), S_OK);
-  const auto picture = gradient(720, 480);
-  for (int i = 0; i < 30; ++i) ASSERT_EQ(source->push(picture, i * 333667), S_OK);
-  ASSERT_EQ(graph->Stop(), S_OK);
-  const auto probed = vistrel::testing::probeMedia(path);
-  ASSERT_TRUE(probed.opened);
-  ASSERT_EQ(probed.streams.size(), 1u);
-  EXPECT_EQ(probed.streams[0].codec, AV_CODEC_ID_DVVIDEO);
-  EXPECT_EQ(probed.streams[0].height, 480);
-  EXPECT_EQ(probed.streams[0].packets, 30);
-  EXPECT_EQ(probed.streams[0].bytes, 30 * 120000);
+uint32_t le32(const QByteArray& b, qsizetype at) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
+}
+
+QByteArray bytesOf(const DVINFO& info) {
+  return QByteArray(reinterpret_cast<const char*>(&info), sizeof info);
+}
+
+// The encoder's NTSC frames recorded as type 2: libavformat reads them as DV, and the video
+// stream's strf is the bitmap header (one frame's bytes as its image size) followed by the DV
+// information block of the frames themselves, the one the encoder reports; a block given to
+// put_IFormatResolution is the one written instead.
+TEST(DvFilters, ADvType2FileReadsBackAsDvWithItsInformationBlock) {
+  DVINFO given;
+  given.dwDVAAuxSrc = 0xD0C0C0C0;  // a sound stream the caller means to add
+  given.dwDVAAuxCtl = 0xFFA0CF03;
+  given.dwDVAAuxSrc1 = given.dwDVAAuxCtl1 = 0xFFFFFFFF;
+  given.dwDVVAuxSrc = 0xFF00FFFF;
+  given.dwDVVAuxCtl = 0xFFFCC803;
+  for (const bool withGivenBlock : {false, true}) {
+    SCOPED_TRACE(withGivenBlock ? "block given" : "the frames' block");
+    vistrel::testing::TempRoot root;
+    const QString path = root.file(QStringLiteral("dv2.avi"));
+    auto graph = FilterGraph::create();
+    auto source = std::make_shared<PushSource>(std::vector<MediaType>{MediaType::rgb24(720, 480, 333667)},
+                                               720 * 3 * 480);
+    auto encoder = DvVideoEncoder::create();
+    auto settings = interfaceOf<IDVEnc>(encoder);
+    ASSERT_EQ(settings->put_IFormatResolution(DVENCODERVIDEOFORMAT_NTSC, DVENCODERFORMAT_DVSD,
+                                              DVENCODERRESOLUTION_720x480, withGivenBlock, &given),
+              S_OK);
+    EXPECT_EQ(settings->put_IFormatResolution(1234, DVENCODERFORMAT_DVSD, DVENCODERRESOLUTION_720x480, false,
+                                              nullptr),
+              E_INVALIDARG);
+    EXPECT_EQ(settings->put_IFormatResolution(DVENCODERVIDEOFORMAT_NTSC, DVENCODERFORMAT_DVSD,
+                                              DVENCODERRESOLUTION_720x480, true, nullptr),
+              E_POINTER);
+    DVINFO reported;
+    int videoFormat = 0;
+    ASSERT_EQ(settings->get_IFormatResolution(&videoFormat, nullptr, nullptr, true, &reported), S_OK);
+    EXPECT_EQ(videoFormat, DVENCODERVIDEOFORMAT_NTSC);
+    auto mux = AviMux::create();
+    auto writer = FileWriter::create();
+    interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
+    for (auto [f, n] : {std::pair{std::static_pointer_cast<IBaseFilter>(source), "s"},
+                        std::pair{encoder, "e"}, std::pair{mux, "m"}, std::pair{writer, "w"}})
+      graph->AddFilter(f, QString::fromLatin1(n));
+    ASSERT_EQ(graph->ConnectDirect(source->outPin(), pinAt(encoder, 0), nullptr), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(pinAt(encoder, 1), pinAt(mux, 1), nullptr), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(pinAt(mux, 0), pinAt(writer, 0), nullptr), S_OK);
+    ASSERT_EQ(graph->Run(), S_OK);
+    const auto picture = gradient(720, 480);
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(source->push(picture, i * 333667), S_OK);
+    ASSERT_EQ(graph->Stop(), S_OK);
+    const auto probed = vistrel::testing::probeMedia(path);
+    ASSERT_TRUE(probed.opened);
+    ASSERT_EQ(probed.streams.size(), 1u);
+    EXPECT_EQ(probed.streams[0].codec, AV_CODEC_ID_DVVIDEO);
+    EXPECT_EQ(probed.streams[0].height, 480);
+    EXPECT_EQ(probed.streams[0].packets, 30);
+    EXPECT_EQ(probed.streams[0].bytes, 30 * 120000);
+
+    const auto layout = vistrel::testing::readAviLayout(path);
+    ASSERT_TRUE(layout.valid);
+    ASSERT_EQ(layout.streams.size(), 1u);
+    EXPECT_EQ(layout.streams[0].fccType, "vids");
+    EXPECT_EQ(layout.streams[0].fccHandler, "dvsd");
+    const QByteArray strf = layout.streams[0].strf;
+    ASSERT_EQ(strf.size(), 40 + 32);
+    EXPECT_EQ(le32(strf, 16), makeFourcc('d', 'v', 's', 'd'));
+    EXPECT_EQ(le32(strf, 20), 120000u);  // biSizeImage: one NTSC frame
+    EXPECT_EQ(strf.mid(40), bytesOf(reported));
+    if (withGivenBlock) {
+      EXPECT_EQ(strf.mid(40), bytesOf(given));
+    } else {
+      // The frames' own packs: the first frame of the file says the same.
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      const QByteArray bytes = file.readAll();
+      const qsizetype chunk = bytes.indexOf("00dc", bytes.indexOf("movi"));
+      ASSERT_GT(chunk, 0);
+      const auto* first = reinterpret_cast<const uint8_t*>(bytes.constData() + chunk + 8);
+      EXPECT_EQ(strf.mid(40),
+                bytesOf(dvInfoOfFrame(std::span<const uint8_t>(first, 120000), dv::System::Ntsc)));
+      EXPECT_EQ(reported.dwDVAAuxSrc, 0xFFFFFFFFu);  // no sound in the encoder's frames
+      EXPECT_NE(reported.dwDVVAuxSrc, 0xFFFFFFFFu);
+      EXPECT_EQ(reported.dwDVVAuxSrc >> 16 & 0x20, 0u);  // the 50/60 flag: 60 fields
+      EXPECT_NE(reported.dwDVVAuxCtl, 0xFFFFFFFFu);
+    }
+  }
 }
 
 }  // namespace
