@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <cstring>
+#include <vector>
 
 namespace vistrel::platform::ui {
 
@@ -14,6 +15,35 @@ namespace {
 // Posted to the widget when a fresh frame waits; one at a time.
 const QEvent::Type kFrameEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 }  // namespace
+
+// Pictures whose last holder let them go, kept for the next frames of the same size. Shared with
+// the deleters of published frames, which may run on any thread after the slot is gone.
+struct FrameSlot::Pool {
+  static constexpr size_t kSpares = 2;  // one being written, one published, one still painted
+  std::mutex lock;
+  std::vector<std::unique_ptr<QImage>> spare;
+
+  std::unique_ptr<QImage> take(int w, int h, QImage::Format f) {
+    {
+      std::lock_guard g(lock);
+      while (!spare.empty()) {
+        std::unique_ptr<QImage> p = std::move(spare.back());
+        spare.pop_back();
+        if (p->width() == w && p->height() == h && p->format() == f) return p;
+      }
+    }
+    return std::make_unique<QImage>(w, h, f);
+  }
+  // Runs when the last holder of a published picture drops it: nobody reads it any more.
+  void giveBack(QImage* image) {
+    std::unique_ptr<QImage> p(image);
+    std::lock_guard g(lock);
+    if (spare.size() < kSpares) spare.push_back(std::move(p));
+  }
+};
+
+FrameSlot::FrameSlot() : pool_(std::make_shared<Pool>()) {}
+FrameSlot::~FrameSlot() = default;
 
 bool FrameSlot::present(const MediaType& type, const uint8_t* data, int32_t length) {
   const auto bmi = type.bitmapHeader();
@@ -26,38 +56,44 @@ bool FrameSlot::present(const MediaType& type, const uint8_t* data, int32_t leng
   const uint32_t stride = dibRowBytes(w, bits);
   if (length < 0 || uint64_t(stride) * uint64_t(h) > uint64_t(length)) return false;
   const bool bottomUp = bmi->biHeight > 0;
-  {
-    std::lock_guard g(lock_);
-    const QImage::Format f = rgb24 ? QImage::Format_BGR888 : QImage::Format_RGB32;
-    if (back_.width() != w || back_.height() != h || back_.format() != f) back_ = QImage(w, h, f);
-    if (back_.isNull()) return false;
-    const size_t row = size_t(w) * (bits / 8);
-    for (int y = 0; y < h; ++y)
-      std::memcpy(back_.scanLine(y), data + size_t(bottomUp ? h - 1 - y : y) * stride, row);
-    std::swap(front_, back_);
-    fresh_ = true;
-  }
-  presented_.fetch_add(1);
-  notify();
+  // A picture nobody else holds: written without a lock, published afterwards.
+  std::unique_ptr<QImage> picture = pool_->take(w, h, rgb24 ? QImage::Format_BGR888 : QImage::Format_RGB32);
+  if (picture->isNull()) return false;
+  const size_t row = size_t(w) * (bits / 8);
+  for (int y = 0; y < h; ++y)
+    std::memcpy(picture->scanLine(y), data + size_t(bottomUp ? h - 1 - y : y) * stride, row);
+  std::shared_ptr<Pool> pool = pool_;
+  publish(Frame(picture.release(), [pool](const QImage* p) { pool->giveBack(const_cast<QImage*>(p)); }));
   return true;
 }
 
-void FrameSlot::presentImage(const QImage& image) {
+void FrameSlot::presentImage(const QImage& image) { publish(std::make_shared<const QImage>(image)); }
+
+void FrameSlot::publish(Frame frame) {
   {
     std::lock_guard g(lock_);
-    front_ = image;
+    std::swap(front_, frame);
     fresh_ = true;
   }
+  frame.reset();  // the previous frame, outside the lock: back to the pool unless still painted
   presented_.fetch_add(1);
   notify();
 }
 
-QImage FrameSlot::latest() {
+FrameSlot::Frame FrameSlot::take() {
   std::lock_guard g(lock_);
   fresh_ = false;
   pending_.store(false);
-  // A deep copy: the streaming thread writes the other buffer next, then this one again.
-  return front_.copy();
+  return front_;
+}
+
+QImage FrameSlot::latest() const {
+  Frame frame;
+  {
+    std::lock_guard g(lock_);
+    frame = front_;
+  }
+  return frame ? frame->copy() : QImage();
 }
 
 void FrameSlot::setListener(QObject* widget) {
@@ -89,7 +125,7 @@ VideoWidget::~VideoWidget() { slot_->setListener(nullptr); }
 
 bool VideoWidget::event(QEvent* e) {
   if (e->type() == kFrameEvent) {
-    shown_ = slot_->latest();
+    shown_ = slot_->take();
     update();
     return true;
   }
@@ -126,12 +162,12 @@ bool VideoWidget::forwardToDrain(QEvent* e) {
 void VideoWidget::paintEvent(QPaintEvent*) {
   ++paints_;
   QPainter p(this);
-  if (shown_.isNull()) {
+  if (!shown_ || shown_->isNull()) {
     p.fillRect(rect(), Qt::black);
     return;
   }
   // Fast scaling: the preview is judged by its smoothness, not by its filtering.
-  p.drawImage(rect(), shown_);
+  p.drawImage(rect(), *shown_);
 }
 
 void VideoWidget::mouseReleaseEvent(QMouseEvent* e) {

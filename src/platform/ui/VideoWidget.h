@@ -1,7 +1,9 @@
 #pragma once
 // The live preview: a widget that paints the latest video frame scaled to its rectangle. Any
 // renderer hands frames over with presentFrame() from its streaming thread; the frame is copied
-// into a back buffer and the widget is asked to repaint once, so a frame that arrives before the
+// once, into a picture nobody else holds, which then becomes the newest frame, shared read-only:
+// the widget paints it without copying it, and the streaming thread never writes into a picture
+// that is published. The widget is asked to repaint once, so a frame that arrives before the
 // previous one was painted simply replaces it (no queue builds up, the streaming thread never
 // waits for the user interface). Left and right clicks are forwarded as signals; the cursor is a
 // hand. VideoWindow puts IVideoWindow on top of it (owner, position, visibility).
@@ -22,23 +24,37 @@ namespace vistrel::platform::ui {
 // Shared by both, so that either may go first.
 class FrameSlot {
  public:
+  // A published frame: never written again. When its last holder lets it go, its memory serves
+  // a later frame of the same size.
+  using Frame = std::shared_ptr<const QImage>;
+
+  FrameSlot();
+  ~FrameSlot();
+
   // Streaming thread. Copies one frame of `type` (RGB24 or RGB32, bottom-up or top-down as its
-  // height says) into the back buffer. False for a type or length it cannot show. Never blocks
-  // on the user interface.
+  // height says) into a free picture and publishes it. False for a type or length it cannot
+  // show. Never blocks on the user interface (the lock it takes guards a pointer swap).
   bool present(const media::MediaType& type, const uint8_t* data, int32_t length);
-  // Any thread: an image already in memory.
+  // Any thread: an image already in memory (shared, not copied; the caller's copy may change).
   void presentImage(const QImage& image);
-  // User-interface thread: the newest frame (a null image before the first).
-  QImage latest();
+  // User-interface thread: the newest frame, without a copy (null before the first); the next
+  // present() asks for a repaint again.
+  Frame take();
+  // Any thread: a copy of the newest frame that the caller may keep (a null image before the
+  // first). The widget does not use it.
+  QImage latest() const;
   int64_t framesPresented() const { return presented_.load(); }
 
  private:
   friend class VideoWidget;
+  struct Pool;
   void setListener(QObject* widget);
   void notify();
+  void publish(Frame frame);
 
-  std::mutex lock_;
-  QImage front_, back_;
+  std::shared_ptr<Pool> pool_;  // outlives the slot while a frame is still held
+  mutable std::mutex lock_;
+  Frame front_;
   bool fresh_ = false;
   QObject* listener_ = nullptr;  // guarded by lock_: the widget clears it before it dies
   std::atomic<bool> pending_{false};
@@ -75,7 +91,7 @@ class VideoWidget : public QWidget {
   bool forwardToDrain(QEvent* event);
 
   std::shared_ptr<FrameSlot> slot_;
-  QImage shown_;
+  FrameSlot::Frame shown_;  // held while shown: the streaming thread never writes into it
   int paints_ = 0;
   QPointer<QWidget> drain_;
 };

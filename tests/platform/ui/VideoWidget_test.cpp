@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 #include <thread>
 
 #include "platform/ui/VideoWidget.h"
@@ -137,4 +138,55 @@ TEST(VideoWidget, AWidgetAttachedLaterShowsWhatWasPresentedBefore) {
   ASSERT_TRUE(slot->present(MediaType::rgb24(4, 2, 0), next.data(), int32_t(next.size())));
   settle();
   EXPECT_EQ(w.grab().toImage().pixel(150, 75) & 0xFFFFFF, 0u);
+}
+
+// The widget paints the frame it was handed, not a copy: the same picture until a newer one comes,
+// and a picture once handed over is never written again, however many frames follow.
+TEST(FrameSlot, AFrameBeingShownIsSharedNotCopiedAndNeverOverwritten) {
+  FrameSlot slot;
+  const MediaType type = MediaType::rgb24(16, 8, UNITS / 30);
+  std::vector<uint8_t> frame(type.lSampleSize, 10);
+  ASSERT_TRUE(slot.present(type, frame.data(), int32_t(frame.size())));
+  const FrameSlot::Frame shown = slot.take();
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(slot.take(), shown);
+  for (int i = 0; i < 20; ++i) {
+    std::fill(frame.begin(), frame.end(), uint8_t(100 + i));
+    ASSERT_TRUE(slot.present(type, frame.data(), int32_t(frame.size())));
+  }
+  EXPECT_EQ(qBlue(shown->pixel(0, 0)), 10);
+  EXPECT_EQ(qBlue(shown->pixel(15, 7)), 10);
+  const FrameSlot::Frame newest = slot.take();
+  EXPECT_NE(newest, shown);
+  EXPECT_EQ(qBlue(newest->pixel(0, 0)), 119);
+  EXPECT_EQ(qBlue(slot.latest().pixel(15, 7)), 119);
+}
+
+// A streaming thread presents while the user interface paints: every painted picture is one whole
+// frame (never half of one and half of the next), and the last one stays on screen.
+TEST(VideoWidget, PaintsWholeFramesWhileAStreamingThreadPresents) {
+  VideoWidget w;
+  w.resize(64, 48);
+  w.show();
+  settle();
+  std::atomic<bool> done{false};
+  std::thread producer([&] {
+    const MediaType type = MediaType::rgb24(64, 48, UNITS / 30);
+    std::vector<uint8_t> frame(type.lSampleSize);
+    for (int i = 1; i <= 300; ++i) {
+      std::fill(frame.begin(), frame.end(), uint8_t(i));
+      w.presentFrame(type, frame.data(), int32_t(frame.size()));
+    }
+    done = true;
+  });
+  int torn = 0;
+  while (!done) {
+    QCoreApplication::processEvents();
+    const QImage shot = w.grab().toImage();
+    if (qBlue(shot.pixel(0, 0)) != qBlue(shot.pixel(63, 47))) ++torn;
+  }
+  producer.join();
+  settle();
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(qBlue(w.grab().toImage().pixel(32, 24)), 300 % 256);
 }
