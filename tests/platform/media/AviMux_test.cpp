@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <csignal>
 
+#include "platform/media/AviLayout.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/IFileSinkFilter.h"
 #include "platform/media/TestFilters.h"
@@ -110,6 +111,17 @@ TEST(AviMux, InterleavingSettingsAreKept) {
   EXPECT_EQ(mode, INTERLEAVE_NONE);
   EXPECT_EQ(mux->put_Mode(static_cast<InterleavingMode>(9)), E_INVALIDARG);
   EXPECT_EQ(mux->get_Mode(nullptr), E_POINTER);
+  REFERENCE_TIME leaving = 0, preroll = -1;
+  mux->get_Interleaving(&leaving, &preroll);
+  EXPECT_EQ(leaving, 0);  // chunk by chunk, no preroll
+  EXPECT_EQ(preroll, 0);
+  const REFERENCE_TIME half = UNITS / 2, negative = -1;
+  EXPECT_EQ(mux->put_Interleaving(&half, &half), S_OK);
+  EXPECT_EQ(mux->put_Interleaving(&negative, nullptr), E_INVALIDARG);
+  EXPECT_EQ(mux->put_Interleaving(nullptr, &negative), E_INVALIDARG);
+  mux->get_Interleaving(&leaving, &preroll);
+  EXPECT_EQ(leaving, half);
+  EXPECT_EQ(preroll, half);
 }
 
 TEST(AviMux, StreamFormatsFollowTheInputTypes) {
@@ -231,31 +243,58 @@ std::vector<std::string> movieChunks(const QByteArray& file) {
   return ids;
 }
 
-TEST(AviMux, InterleavedModesWriteTheChunksInTimeOrder) {
+// Ten frames of video run ahead of their sound, as a late sound card delivers. Without
+// interleaving the chunks go to the file as they come and the header does not claim the file
+// interleaved; interleaved, they go in time order one interleave period at a time (each
+// stream's chunks of a period together), the sound the preroll earlier than its time.
+TEST(AviMux, InterleavedModesWriteTheChunksByPeriodWithTheSoundsPreroll) {
+  const auto periods = [](int videoPerGroup, int soundAhead) {
+    std::vector<std::string> order;
+    for (int a = 0; a < soundAhead; ++a) order.push_back("01wb");
+    for (int first = 0, sound = soundAhead; first < 10; first += videoPerGroup) {
+      for (int v = first; v < std::min(10, first + videoPerGroup); ++v) order.push_back("00dc");
+      for (; sound < std::min(10, first + videoPerGroup + soundAhead); ++sound) order.push_back("01wb");
+    }
+    return order;
+  };
+  std::vector<std::string> asTheyCame(10, "00dc");
+  asTheyCame.resize(20, "01wb");
   struct Case {
     InterleavingMode mode;
-    bool interleaved;
+    REFERENCE_TIME leaving, preroll;
+    std::vector<std::string> order;
   };
-  for (const Case& c : {Case{INTERLEAVE_NONE, false}, Case{INTERLEAVE_NONE_BUFFERED, false},
-                        Case{INTERLEAVE_CAPTURE, true}, Case{INTERLEAVE_FULL, true}}) {
-    SCOPED_TRACE(static_cast<int>(c.mode));
+  const REFERENCE_TIME frame = UNITS / 25;
+  constexpr REFERENCE_TIME kUnset = -1;  // put_Interleaving is not called
+  for (const Case& c :
+       {Case{INTERLEAVE_NONE, frame, 0, asTheyCame}, Case{INTERLEAVE_NONE_BUFFERED, frame, 0, asTheyCame},
+        Case{INTERLEAVE_CAPTURE, kUnset, 0, periods(1, 0)},  // the default: chunk by chunk
+        Case{INTERLEAVE_CAPTURE, frame, 0, periods(1, 0)}, Case{INTERLEAVE_FULL, frame, 0, periods(1, 0)},
+        Case{INTERLEAVE_CAPTURE, 4 * frame, 0, periods(4, 0)},
+        Case{INTERLEAVE_CAPTURE, frame, 3 * frame, periods(1, 3)},
+        Case{INTERLEAVE_FULL, UNITS, 0, asTheyCame}}) {  // all in the first second
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << " period " << c.leaving << " preroll "
+                                    << c.preroll);
     vistrel::testing::TempRoot root;
     const QString path = root.file(QStringLiteral("order.avi"));
     MuxGraph g(path);
-    ASSERT_EQ(interfaceOf<IConfigInterleaving>(g.mux)->put_Mode(c.mode), S_OK);
+    auto interleaving = interfaceOf<IConfigInterleaving>(g.mux);
+    ASSERT_EQ(interleaving->put_Mode(c.mode), S_OK);
+    if (c.leaving != kUnset) {
+      ASSERT_EQ(interleaving->put_Interleaving(&c.leaving, &c.preroll), S_OK);
+    }
     ASSERT_EQ(g.graph->ConnectDirect(g.video->outPin(), pinsOf(g.mux)[1], nullptr), S_OK);
     ASSERT_EQ(g.graph->ConnectDirect(g.audio->outPin(), pinsOf(g.mux)[2], nullptr), S_OK);
     ASSERT_EQ(g.graph->ConnectDirect(pinsOf(g.mux)[0], pinsOf(g.writer)[0], nullptr), S_OK);
     ASSERT_EQ(g.graph->Run(), S_OK);
-    // The video runs ahead of its sound by ten frames, as a late sound card delivers.
-    const std::vector<uint8_t> frame(kFrame, 0x80), sound(1920 * 4, 0);
-    for (int i = 0; i < 10; ++i) ASSERT_EQ(g.video->push(frame, i * (UNITS / 25)), S_OK);
-    for (int i = 0; i < 10; ++i) ASSERT_EQ(g.audio->push(sound, i * (UNITS / 25)), S_OK);
+    const std::vector<uint8_t> picture(kFrame, 0x80), sound(1920 * 4, 0);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(g.video->push(picture, i * frame), S_OK);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(g.audio->push(sound, i * frame), S_OK);
     ASSERT_EQ(g.graph->Stop(), S_OK);
-    std::vector<std::string> expected;
-    for (int i = 0; i < 20; ++i)
-      expected.push_back(c.interleaved ? (i % 2 ? "01wb" : "00dc") : (i < 10 ? "00dc" : "01wb"));
-    EXPECT_EQ(movieChunks(root.read(QStringLiteral("order.avi"))), expected);
+    EXPECT_EQ(movieChunks(root.read(QStringLiteral("order.avi"))), c.order);
+    const auto layout = vistrel::testing::readAviLayout(path);
+    const bool interleaved = c.mode == INTERLEAVE_CAPTURE || c.mode == INTERLEAVE_FULL;
+    EXPECT_EQ((layout.avihFlags & 0x100) != 0, interleaved);  // AVIF_ISINTERLEAVED
     const auto probed = vistrel::testing::probeMedia(path);
     ASSERT_TRUE(probed.opened);
     EXPECT_EQ(probed.streams[0].packets, 10);
@@ -279,6 +318,62 @@ TEST(AviMux, AStreamThatFallsSilentHoldsTheOthersBackOnlyAWhile) {
   const auto probed = vistrel::testing::probeMedia(path);
   ASSERT_TRUE(probed.opened);
   EXPECT_EQ(probed.streams[0].packets, 100);
+}
+
+// Past 1 GiB through the AVI Mux and the File Writer, video and sound: an OpenDML file. The first
+// RIFF keeps the legacy index, an AVIX RIFF follows, each stream's super index points at the
+// standard index of each movi list, and libavformat reads every frame and the whole sound.
+// Plain frames of a constant colour keep it quick: the cost is the disk's.
+TEST(AviMux, ARecordingPastOneGibibyteIsAnOpenDmlFileThatReadsBackWhole) {
+  vistrel::testing::TempRoot root;
+  const QString path = root.file(QStringLiteral("big.avi"));
+  constexpr int kBigFrame = 720 * 576 * 3, kFrames = 900;  // 1.13 GB of pictures, 36 s
+  auto graph = FilterGraph::create();
+  auto video =
+      std::make_shared<PushSource>(std::vector<MediaType>{MediaType::rgb24(720, 576, UNITS / 25)}, kBigFrame);
+  auto audio = std::make_shared<PushSource>(std::vector<MediaType>{MediaType::pcm(48000, 2, 16)}, 1920 * 4);
+  auto mux = AviMux::create();
+  auto writer = FileWriter::create();
+  interfaceOf<IFileSinkFilter>(writer)->SetFileName(path, nullptr);
+  for (auto [f, n] : {std::pair{std::static_pointer_cast<IBaseFilter>(video), "video"},
+                      std::pair{std::static_pointer_cast<IBaseFilter>(audio), "audio"}, std::pair{mux, "mux"},
+                      std::pair{writer, "writer"}})
+    graph->AddFilter(f, QString::fromLatin1(n));
+  ASSERT_EQ(graph->ConnectDirect(video->outPin(), pinsOf(mux)[1], nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(audio->outPin(), pinsOf(mux)[2], nullptr), S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinsOf(mux)[0], pinsOf(writer)[0], nullptr), S_OK);
+  ASSERT_EQ(graph->Run(), S_OK);
+  const std::vector<uint8_t> picture(kBigFrame, 0x30), sound(1920 * 4, 0x05);
+  for (int i = 0; i < kFrames; ++i) {
+    ASSERT_EQ(video->push(picture, i * (UNITS / 25)), S_OK);
+    ASSERT_EQ(audio->push(sound, i * (UNITS / 25)), S_OK);
+  }
+  ASSERT_EQ(graph->Stop(), S_OK);
+  EXPECT_GT(QFile(path).size(), int64_t{kFrames} * kBigFrame);
+
+  const auto layout = vistrel::testing::readAviLayout(path);
+  ASSERT_TRUE(layout.valid);
+  EXPECT_EQ(layout.riffForms, (std::vector<std::string>{"AVI ", "AVIX"}));
+  EXPECT_TRUE(layout.hasIdx1);
+  EXPECT_GT(layout.avihTotalFrames, 0u);  // the frames of the first RIFF
+  EXPECT_LT(layout.avihTotalFrames, static_cast<uint32_t>(kFrames));
+  ASSERT_EQ(layout.streams.size(), 2u);
+  for (const auto& stream : layout.streams) {
+    EXPECT_TRUE(stream.hasIndx);
+    EXPECT_EQ(stream.indxEntries, 2u);  // one standard index per movi list
+  }
+  ASSERT_EQ(layout.standardIndexes.size(), 2u);
+  for (const auto& indexes : layout.standardIndexes)
+    EXPECT_EQ(indexes, (std::vector<std::string>{"ix00", "ix01"}));
+
+  const auto probed = vistrel::testing::probeMedia(path);
+  ASSERT_TRUE(probed.opened);
+  ASSERT_EQ(probed.streams.size(), 2u);
+  EXPECT_EQ(probed.streams[0].packets, kFrames);
+  EXPECT_EQ(probed.streams[0].bytes, int64_t{kFrames} * kBigFrame);
+  EXPECT_EQ(probed.streams[1].bytes, int64_t{kFrames} * 1920 * 4);
+  EXPECT_NEAR(probed.durationSeconds, kFrames / 25.0, 0.05);
+  QFile::remove(path);
 }
 
 }  // namespace

@@ -263,7 +263,7 @@ bool AviWriter::patchHeaders() {
           ? static_cast<uint32_t>(1000000ull * video->format.scale / video->format.rate)
           : 0;
   putAt32(avihDataOffset_ + 0, microSecPerFrame);
-  putAt32(avihDataOffset_ + 12, AVIF_HASINDEX | AVIF_ISINTERLEAVED | AVIF_TRUSTCKTYPE);
+  putAt32(avihDataOffset_ + 12, AVIF_HASINDEX | (interleaved_ ? AVIF_ISINTERLEAVED : 0) | AVIF_TRUSTCKTYPE);
   putAt32(avihDataOffset_ + 16, video ? static_cast<uint32_t>(video->firstRiffChunks) : 0);
   putAt32(avihDataOffset_ + 24, static_cast<uint32_t>(streams_.size()));
   putAt32(avihDataOffset_ + 28, suggested);

@@ -50,6 +50,9 @@ class AviWriter {
 
   // Streams are declared before open(); their order gives the chunk numbers 00, 01, ...
   int addStream(const StreamFormat& format);
+  // Whether the main header says the chunks are interleaved (AVIF_ISINTERLEAVED, the default):
+  // the writer's caller knows whether it wrote them in time order across the streams.
+  void setInterleaved(bool interleaved) { interleaved_ = interleaved; }
   // Creates (truncates) the file and writes provisional headers. False with errorText() set.
   bool open(const QString& path, uint64_t riffLimit = kRiffLimit);
   // The same into any sink (a downstream file writer's stream).
@@ -119,6 +122,7 @@ class AviWriter {
   uint64_t riffLimit_ = kRiffLimit;
   uint64_t avihDataOffset_ = 0, dmlhDataOffset_ = 0;
   bool failed_ = false;
+  bool interleaved_ = true;
   QString error_;
 };
 

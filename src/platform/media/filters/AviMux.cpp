@@ -185,12 +185,14 @@ HRESULT AviMux::onPause() {
     Track track;
     if (format->kind != avi::StreamKind::Audio) track.frameDuration = UNITS * format->scale / format->rate;
     if (format->kind == avi::StreamKind::Audio && format->sampleSize > 0) track.bytesPerSecond = format->rate;
+    track.sound = format->kind == avi::StreamKind::Audio;
     tracks_.push_back(track);
   }
   if (tracks_.empty()) {
     writer_.reset();
     return S_OK;
   }
+  writer_->setInterleaved(mode_ == INTERLEAVE_CAPTURE || mode_ == INTERLEAVE_FULL);
   if (!writer_->open(std::make_unique<StreamSink>(stream))) {
     writer_.reset();
     return E_FAIL;
@@ -231,7 +233,9 @@ HRESULT AviMux::write(int stream, const MediaSample& sample) {
   }
   ++track.samplesSeen;
   track.bytesSeen += size;
-  track.queue.push_back(Pending{std::vector<uint8_t>(data, data + size), timed, start, sync, key});
+  const REFERENCE_TIME placed = key - (track.sound ? preroll_ : 0);
+  const int64_t period = leaving_ <= 0 ? placed : placed / leaving_ - (placed % leaving_ < 0 ? 1 : 0);
+  track.queue.push_back(Pending{std::vector<uint8_t>(data, data + size), timed, start, sync, key, period});
   queuedBytes_ += size;
   drain(false);
   return writer_ && !writer_->failed() ? S_OK : S_FALSE;
@@ -279,7 +283,8 @@ void AviMux::drain(bool everything) {
         continue;
       }
       newest = std::max(newest, q.back().key);
-      if (oldest < 0 || q.front().key < tracks_[static_cast<size_t>(oldest)].queue.front().key)
+      // A period's chunks stream by stream, in time within a stream.
+      if (oldest < 0 || q.front().period < tracks_[static_cast<size_t>(oldest)].queue.front().period)
         oldest = static_cast<int>(i);
     }
     if (oldest < 0) return;
@@ -308,12 +313,15 @@ HRESULT AviMux::get_Mode(InterleavingMode* mode) {
 }
 
 HRESULT AviMux::put_Interleaving(const REFERENCE_TIME* leaving, const REFERENCE_TIME* preroll) {
+  if ((leaving && *leaving < 0) || (preroll && *preroll < 0)) return E_INVALIDARG;
+  std::lock_guard lock(lock_);
   if (leaving) leaving_ = *leaving;
   if (preroll) preroll_ = *preroll;
   return S_OK;
 }
 
 HRESULT AviMux::get_Interleaving(REFERENCE_TIME* leaving, REFERENCE_TIME* preroll) {
+  std::lock_guard lock(lock_);
   if (leaving) *leaving = leaving_;
   if (preroll) *preroll = preroll_;
   return S_OK;

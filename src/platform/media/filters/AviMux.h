@@ -12,10 +12,15 @@
 // once; the samples that follow are dropped and the file written so far stays readable.
 //
 // Interleaving (IConfigInterleaving): INTERLEAVE_NONE (and NONE_BUFFERED) writes each sample as
-// it comes. INTERLEAVE_CAPTURE and INTERLEAVE_FULL write the chunks in time order across the
-// streams: a sample waits (a copy, never blocking its thread) until every stream has one queued,
-// and the oldest is written; a stream that falls silent holds the others back for at most 2 s of
-// stream time (capture) or 10 s (full), and the stop writes what is left in order.
+// it comes, and the main header does not claim the file interleaved. INTERLEAVE_CAPTURE and
+// INTERLEAVE_FULL write the chunks in time order across the streams, chunk by chunk (the default,
+// an interleave period of 0) or one period (put_Interleaving) at a time: each stream's chunks of a
+// period together, the streams in their input order. Sound is written the preroll earlier than
+// its time (0 by default), so that it leads the pictures it goes with. The finer the period, the
+// less of one stream a file cut short (disk full, a crash) holds without the other. A sample waits (a copy,
+// never blocking its thread) until every stream has one queued, and the first in that order is written; a
+// stream that falls silent holds the others back for at most 2 s of stream time (capture) or 10 s (full), and
+// the stop writes what is left in order.
 
 #include <deque>
 #include <mutex>
@@ -56,13 +61,15 @@ class AviMux : public BaseFilter, public IConfigInterleaving {
     bool timed;
     REFERENCE_TIME start;
     bool sync;
-    REFERENCE_TIME key;  // its place in time among the streams' chunks
+    REFERENCE_TIME key;  // its time among the streams' chunks
+    int64_t period;      // its interleave period (the preroll taken off sound)
   };
   struct Track {
     REFERENCE_TIME firstStart = -1;
     int64_t written = 0;  // chunks written, empty ones included
     REFERENCE_TIME frameDuration = 0;
     uint32_t bytesPerSecond = 0;  // sound: to place untimed samples
+    bool sound = false;
     int64_t bytesSeen = 0;
     int64_t samplesSeen = 0;
     std::deque<Pending> queue;
@@ -79,7 +86,7 @@ class AviMux : public BaseFilter, public IConfigInterleaving {
   std::vector<Track> tracks_;
   bool errorRaised_ = false;
   InterleavingMode mode_ = INTERLEAVE_CAPTURE;
-  REFERENCE_TIME leaving_ = UNITS, preroll_ = 0;
+  REFERENCE_TIME leaving_ = 0, preroll_ = 0;
   size_t queuedBytes_ = 0;
   int nextInputNumber_ = 1;
 };
