@@ -14,10 +14,15 @@
 #include "EngineTestFilters.h"
 #include "engine/Tdm.h"
 #include "filters/Tvt_ControlFilter.h"
+#include "filters/Tvt_Superposer.h"
+#include "platform/devices/virtual/TestPattern.h"
 #include "platform/media/IAMDroppedFrames.h"
 #include "platform/media/MediaGuids.h"
 #include "platform/media/SystemClock.h"
+#include "platform/media/dv/DvCodec.h"
+#include "platform/media/filters/InfTee.h"
 #include "platform/media/filters/NullRenderer.h"
+#include "settings/IncrustRec.h"
 #include "settings/Parameters.h"
 #include "sources/CaptureDevice.h"
 #include "sources/Sources.h"
@@ -127,6 +132,33 @@ int countOf(const ProbedFile& f, AVMediaType type) {
 // Seconds of sound a PCM stream holds.
 double pcmSeconds(const ProbedStream& s) {
   return s.sampleRate > 0 && s.channels > 0 ? double(s.bytes) / (2.0 * s.channels * s.sampleRate) : 0;
+}
+
+constexpr double kFrame = 1.0 / 25;
+
+// What a source's own counters (IAMDroppedFrames) say it sent: frames, or blocks of sound.
+struct SourceCount {
+  int64_t delivered = 0, dropped = 0;
+  int64_t periods() const { return delivered + dropped; }
+  SourceCount operator-(const SourceCount& before) const {
+    return {delivered - before.delivered, dropped - before.dropped};
+  }
+};
+
+SourceCount sourceCount(const std::shared_ptr<IBaseFilter>& filter) {
+  SourceCount c;
+  if (auto counters = interfaceOf<IAMDroppedFrames>(filter)) {
+    int32_t n = 0;
+    if (SUCCEEDED(counters->GetNumNotDropped(n))) c.delivered = n;
+    if (SUCCEEDED(counters->GetNumDropped(n))) c.dropped = n;
+  }
+  return c;
+}
+
+int streamIndexOf(const ProbedFile& f, AVMediaType type) {
+  for (size_t i = 0; i < f.streams.size(); ++i)
+    if (f.streams[i].type == type) return static_cast<int>(i);
+  return -1;
 }
 
 TEST(RecordChains, AudioRateFollowsFrequenceDV) {
@@ -376,38 +408,67 @@ struct SyncCase {
   double clockRate;
 };
 
-// Records `mediaSeconds` of media through `chain` and checks that the file's sound lasts as
-// long as its frames, within one frame.
+// Records until the camera has gone through `mediaSeconds` of frame periods, and checks the
+// file against what the sources sent and the sound against the frames, all along the file,
+// within one frame. The test waits for the sources rather than for the clock: a loaded machine
+// makes the camera late, and the recording longer, never shorter.
 void expectInStep(Rig& rig, const std::function<bool(TRecorder&, const QString&)>& chain, const SyncCase& c) {
   SCOPED_TRACE(c.name);
   const QString path = rig.file(QString::fromUtf8(c.name) + QStringLiteral(".avi"));
-  int32_t droppedBefore = 0, droppedAfter = 0;
-  auto dropped = interfaceOf<IAMDroppedFrames>(rig.dm.VideoCaptureFilter);
-  if (dropped) dropped->GetNumDropped(droppedBefore);
+  const auto videoFilter = rig.dm.VideoCaptureFilter, audioFilter = rig.dm.AudioCaptureFilter;
+  // The camcorder's sound comes inside its frames; a microphone counts its own blocks.
+  const bool separateSound = audioFilter && audioFilter != videoFilter;
+  const SourceCount video0 = sourceCount(videoFilter), audio0 = sourceCount(audioFilter);
+  const int64_t periods = int64_t(c.mediaSeconds) * 25;
   {
     const AcceleratedClock fast(c.clockRate);
-    ASSERT_TRUE(rig.record([&](TRecorder& r) { return chain(r, path); },
-                           static_cast<int>(c.mediaSeconds * 1000 / c.clockRate)));
+    rig.dm.Stop();
+    TRecorder recorder(rig.dm, rig.params, rig.choices);
+    ASSERT_TRUE(chain(recorder, path));
+    rig.dm.Run();
+    // A generous bound, only so that a source that stopped for good cannot hang the test.
+    const int limitMs = static_cast<int>(c.mediaSeconds * 1000 / c.clockRate) * 5 + 10000;
+    for (int waited = 0; waited < limitMs && (sourceCount(videoFilter) - video0).periods() < periods;
+         waited += 20)
+      Rig::wait(20);
+    rig.dm.Stop();
+    rig.dm.StopCapture();
   }
-  if (dropped) dropped->GetNumDropped(droppedAfter);
+  const SourceCount video = sourceCount(videoFilter) - video0, audio = sourceCount(audioFilter) - audio0;
   const ProbedFile p = probeMedia(path);
   ASSERT_TRUE(p.opened);
-  const ProbedStream* v = streamOf(p, AVMEDIA_TYPE_VIDEO);
-  const ProbedStream* a = streamOf(p, AVMEDIA_TYPE_AUDIO);
-  ASSERT_TRUE(v && a);
-  ASSERT_EQ(a->codec, AV_CODEC_ID_PCM_S16LE);
-  const double frame = 1.0 / 25;
-  const double video = v->durationSeconds, audio = pcmSeconds(*a);
+  const int vi = streamIndexOf(p, AVMEDIA_TYPE_VIDEO), ai = streamIndexOf(p, AVMEDIA_TYPE_AUDIO);
+  ASSERT_TRUE(vi >= 0 && ai >= 0);
+  const ProbedStream& v = p.streams[size_t(vi)];
+  const ProbedStream& a = p.streams[size_t(ai)];
+  ASSERT_EQ(a.codec, AV_CODEC_ID_PCM_S16LE);
+  const double frames = v.durationSeconds, sound = pcmSeconds(a);
+  const testing::ProbedDrift drift = testing::probeSoundDrift(path, kFrame, std::min(frames, sound));
   std::printf(
-      "[ sync     ] %s: %.3f s of frames (%lld packets), %.3f s of sound, %d frames dropped at the source\n",
-      c.name, video, (long long)v->packets, audio, droppedAfter - droppedBefore);
-  // The whole stretch was recorded (a frame's slack for the start and the stop).
-  EXPECT_GT(video, c.mediaSeconds * 0.9);
-  // Both lengths are whole units, a frame of picture and a 20 ms block of sound, and the graph's
-  // stop reaches the two sources a few milliseconds apart, which the fast clock turns into tens
-  // of milliseconds of media: two frames of slack, whatever the length of the recording, so
-  // that a drift (a share of the length) still fails.
-  EXPECT_NEAR(audio, video, 2 * frame);
+      "[ sync     ] %s: %.3f s of frames (%lld packets), %.3f s of sound; camera: %lld frames sent, %lld "
+      "dropped; microphone: %lld blocks sent, %lld dropped; worst drift %+.3f s at %.1f s over %d frames\n",
+      c.name, frames, (long long)v.packets, sound, (long long)video.delivered, (long long)video.dropped,
+      (long long)audio.delivered, (long long)audio.dropped, drift.worst, drift.at, drift.frames);
+  // The camera went through the whole stretch (or the bound stopped a stalled one).
+  EXPECT_GE(video.periods(), periods);
+  // Every frame period the camera went through is in the file: its frame, or an empty chunk
+  // for a frame it dropped.
+  EXPECT_NEAR(frames, video.periods() * kFrame, kFrame);
+  if (separateSound) {
+    // Every 20 ms block the microphone went through.
+    EXPECT_NEAR(sound, audio.periods() * 0.020, kFrame);
+  }
+  // A camera sends a frame when its period begins, a microphone a block when its period ends:
+  // wherever the stop falls, the two totals of separate sources differ by up to a frame and a
+  // block without any loss of step, which the comparisons with each source above and along the
+  // file below look at instead.
+  if (!separateSound) {
+    EXPECT_NEAR(sound, frames, kFrame);
+  }
+  // In step all along the file, up to where the first of the two streams ended (a millisecond
+  // for the rounding of times to 100 ns units and of sound to whole samples).
+  EXPECT_GT(drift.frames, 0);
+  EXPECT_LE(std::abs(drift.worst), kFrame + 0.001) << "at " << drift.at << " s";
 }
 
 TEST(RecordSync, DvType2NativeKeepsSoundAndFramesInStep) {
@@ -430,9 +491,9 @@ TEST(RecordSync, DivXOfTheTestCameraAndToneKeepsSoundAndFramesInStep) {
   ASSERT_TRUE(rig.selectPal());
   ASSERT_TRUE(rig.connectAudio(QStringLiteral("Micro test")));
   rig.setFlag("Want Mp3", false);
-  expectInStep(
-      rig, [](TRecorder& r, const QString& path) { return r.RecordDivX(path); },
-      SyncCase{"divx-ten-minutes", 600, 12});
+  for (const SyncCase& c : {SyncCase{"divx-start", 4, 1}, SyncCase{"divx-ten-minutes", 600, 12}})
+    expectInStep(
+        rig, [](TRecorder& r, const QString& path) { return r.RecordDivX(path); }, c);
 }
 
 TEST(RecordChains, DvType1ThroughTheDevice) {
@@ -480,6 +541,208 @@ TEST(RecordChains, NativeMpegStreamAndItsCut) {
     EXPECT_EQ(v->codec, AV_CODEC_ID_MPEG2VIDEO);
     EXPECT_GT(v->packets, 5);
     EXPECT_NE(streamOf(p, AVMEDIA_TYPE_AUDIO), nullptr) << path.toStdString();
+  }
+}
+
+// ---- Each format's file against what the sources sent ----------------------------------------
+
+// How much of the bottom right of a decoded DV picture of the test camera, where the overlay
+// writes its lines, differs from the pattern the camera drew: the share of pixels off by more
+// than DV coding moves a pixel.
+double overlayAreaDifference(const std::vector<uint8_t>& dvFrame) {
+  constexpr int w = 720, h = 576, stride = w * 3;
+  std::vector<uint8_t> decoded(size_t(stride) * h), expected(size_t(stride) * h);
+  dv::DvDecoder decoder;
+  if (!decoder.decode(dvFrame, decoded.data(), w, h, stride)) return -1;
+  const int64_t number = platform::devices::readFrameCounter(decoded.data(), w, h);
+  if (number < 0) return -1;
+  platform::devices::renderTestPattern(expected.data(), w, h, number, 0, {});
+  int off = 0, n = 0;
+  // Top-down rows 75 % to 100 %, columns 40 % to 95 %; the bottom-up buffers store row y at
+  // h - 1 - y.
+  for (int y = h * 3 / 4; y < h; ++y)
+    for (int x = w * 2 / 5; x < w * 19 / 20; ++x, ++n) {
+      int worst = 0;
+      for (int c = 0; c < 3; ++c) {
+        const size_t at = size_t(h - 1 - y) * stride + size_t(x) * 3 + c;
+        worst = std::max(worst, std::abs(int(decoded[at]) - int(expected[at])));
+      }
+      off += worst > 96;
+    }
+  return double(off) / n;
+}
+
+// Samples the tees of one side (video or sound) dropped for a lagging branch: a loaded machine
+// makes an encoding branch lag, and what the tee drops there never reaches the file.
+int64_t teeDrops(Rig& rig, bool video) {
+  int64_t n = 0;
+  const std::vector<std::shared_ptr<IBaseFilter>> tees =
+      video ? std::vector{rig.dm.VideoTee() ? rig.dm.VideoTee()->filter() : nullptr,
+                          rig.dm.infdecvideo.filter(), rig.dm.infdumvideo.filter()}
+            : std::vector{rig.dm.AudioTee() ? rig.dm.AudioTee()->filter() : nullptr,
+                          rig.dm.infdecaudio.filter()};
+  for (const auto& f : tees)
+    if (auto tee = std::dynamic_pointer_cast<InfTee>(f)) n += tee->droppedSamples();
+  return n;
+}
+
+enum class Sources { CameraAndMicrophone, Camera, Camcorder, MpegCardAndMicrophone, Microphone };
+
+struct LengthCase {
+  const char* name;
+  Sources sources;
+  std::function<bool(TRecorder&, Rig&, const QString&)> chain;
+  AVCodecID video = AV_CODEC_ID_NONE;  // NONE: the file has no picture
+  AVCodecID audio = AV_CODEC_ID_NONE;  // NONE: the file has no sound
+  int height = 0;                      // 0: not looked at
+  std::function<void(Rig&)> setup = nullptr;
+  int overlay = -1;  // 1: the frames must show the overlay, 0: must not, -1: not looked at
+};
+
+// Seconds of sound a stream holds: counted from PCM bytes or MPEG audio frames, else the
+// container's length.
+double soundSeconds(const ProbedStream& a) {
+  if (a.codec == AV_CODEC_ID_PCM_S16LE) return pcmSeconds(a);
+  if (a.durationSeconds < 0 && a.codec == AV_CODEC_ID_MP3 && a.sampleRate > 0)
+    return double(a.packets) * 1152 / a.sampleRate;
+  return a.durationSeconds;
+}
+
+// Seconds of pictures: the stream's length, or its frames where the container gives none (type 1
+// DV, whose frames carry the sound too).
+double pictureSeconds(const ProbedStream& v) {
+  return v.durationSeconds >= 0 ? v.durationSeconds : v.packets * kFrame;
+}
+
+TEST(RecordLengths, EveryFormatHoldsWhatTheSourcesSentWithinOneFrame) {
+  const bool mp3 = TRecorder::Mp3EncoderAvailable();
+  const LengthCase cases[] = {
+      {"dv type 1 natif", Sources::Camcorder,
+       [](TRecorder&, Rig& rig, const QString& f) {
+         return rig.dm.CurrentVideoSource()->Device->BuildMuxGraph(f);
+       },
+       AV_CODEC_ID_DVVIDEO, AV_CODEC_ID_PCM_S16LE, 576},
+      {"dv type 2 natif", Sources::Camcorder,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordDVType2(f); }, AV_CODEC_ID_DVVIDEO,
+       AV_CODEC_ID_PCM_S16LE, 576},
+      {"avi natif", Sources::CameraAndMicrophone,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordAvi(f); }, AV_CODEC_ID_RAWVIDEO,
+       AV_CODEC_ID_PCM_S16LE, 576},
+      {"dv type 2 (recomp)", Sources::CameraAndMicrophone,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordDVRecompressed(f); }, AV_CODEC_ID_DVVIDEO,
+       AV_CODEC_ID_PCM_S16LE, 576,
+       [](Rig& rig) {
+         settings::TincrustRec overlay = settings::defaultIncrustRec();
+         overlay.WhatIncrust = 3;  // the clock
+         rig.dm.Superposer->setincrust(overlay);
+         rig.dm.Superposer->SetOverlaySwitch(true);
+       },
+       1},
+      {"dv type 2 (recomp) sans incrustation", Sources::Camera,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordDVRecompressed(f); }, AV_CODEC_ID_DVVIDEO,
+       AV_CODEC_ID_NONE, 576, [](Rig& rig) { rig.dm.Superposer->SetOverlaySwitch(false); }, 0},
+      {"Wmv", Sources::CameraAndMicrophone,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordWmv(f); }, AV_CODEC_ID_WMV2,
+       AV_CODEC_ID_WMAV2},
+      {"Wmv sans son", Sources::Camera, [](TRecorder& r, Rig&, const QString& f) { return r.RecordWmv(f); },
+       AV_CODEC_ID_WMV2},
+      {"divx demi taille mp3", Sources::CameraAndMicrophone,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordDivX(f); }, AV_CODEC_ID_MPEG4,
+       mp3 ? AV_CODEC_ID_MP3 : AV_CODEC_ID_PCM_S16LE, 288, [](Rig& rig) { rig.setFlag("Want Mp3", true); }},
+      {"divx demi taille pcm", Sources::CameraAndMicrophone,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordDivX(f); }, AV_CODEC_ID_MPEG4,
+       AV_CODEC_ID_PCM_S16LE, 288, [](Rig& rig) { rig.setFlag("Want Mp3", false); }},
+      {"Wav", Sources::Microphone, [](TRecorder& r, Rig&, const QString& f) { return r.RecordWav(f); },
+       AV_CODEC_ID_NONE, AV_CODEC_ID_PCM_S16LE},
+      {"mp3", Sources::Microphone, [](TRecorder& r, Rig&, const QString& f) { return r.RecordMp3(f); },
+       AV_CODEC_ID_NONE, AV_CODEC_ID_MP3},
+      {"flux mpeg2 natif", Sources::MpegCardAndMicrophone,
+       [](TRecorder& r, Rig&, const QString& f) { return r.RecordStream(f); }, AV_CODEC_ID_MPEG2VIDEO,
+       AV_CODEC_ID_MP2, 576},
+  };
+  for (const LengthCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.audio == AV_CODEC_ID_MP3 && !mp3) continue;
+    const QByteArray devices = c.sources == Sources::Camcorder ? "dvcam Caméscope DV ; camera\n"
+                               : c.sources == Sources::MpegCardAndMicrophone
+                                   ? "mpegcard Carte MPEG\n" + kCameraAndMicrophone
+                                   : kCameraAndMicrophone;
+    Rig rig(devices);
+    if (c.sources != Sources::Microphone) {
+      ASSERT_TRUE(rig.connectVideo());
+      if (c.sources != Sources::MpegCardAndMicrophone && c.sources != Sources::Camcorder) {
+        ASSERT_TRUE(rig.selectPal());
+      }
+    }
+    if (c.sources == Sources::Camcorder && !rig.dm.CurrentAudioSource()) {
+      ASSERT_TRUE(rig.dm.Connect(*rig.audio.Items(0)));
+    }
+    if (c.sources == Sources::CameraAndMicrophone || c.sources == Sources::MpegCardAndMicrophone ||
+        c.sources == Sources::Microphone) {
+      ASSERT_TRUE(rig.connectAudio(QStringLiteral("Micro test")));
+    }
+    rig.setFlag("Demi Taille", true);
+    rig.setEnum("Ratio DivX", 3);
+    if (c.setup) c.setup(rig);
+    const auto videoFilter = rig.dm.VideoCaptureFilter, audioFilter = rig.dm.AudioCaptureFilter;
+    const SourceCount video0 = sourceCount(videoFilter), audio0 = sourceCount(audioFilter);
+    const int64_t videoLost0 = teeDrops(rig, true), soundLost0 = teeDrops(rig, false);
+    const QString path = rig.file(QString::fromUtf8(c.name).replace(QLatin1Char(' '), QLatin1Char('-')));
+    ASSERT_TRUE(rig.record([&](TRecorder& r) { return c.chain(r, rig, path); }, 3000));
+    const SourceCount video = sourceCount(videoFilter) - video0, audio = sourceCount(audioFilter) - audio0;
+    const int64_t videoLost = teeDrops(rig, true) - videoLost0, soundLost = teeDrops(rig, false) - soundLost0;
+    const ProbedFile p = probeMedia(path);
+    ASSERT_TRUE(p.opened);
+    const ProbedStream* v = streamOf(p, AVMEDIA_TYPE_VIDEO);
+    const ProbedStream* a = streamOf(p, AVMEDIA_TYPE_AUDIO);
+    ASSERT_EQ(v != nullptr, c.video != AV_CODEC_ID_NONE);
+    ASSERT_EQ(a != nullptr, c.audio != AV_CODEC_ID_NONE);
+    const double frames = v ? pictureSeconds(*v) : 0, sound = a ? soundSeconds(*a) : 0;
+    std::printf(
+        "[ lengths  ] %s: %.3f s of frames (%lld packets), %.3f s of sound; video source: %lld sent, "
+        "%lld dropped; sound source: %lld sent, %lld dropped; tees dropped %lld frames, %lld blocks\n",
+        c.name, frames, v ? (long long)v->packets : 0LL, sound, (long long)video.delivered,
+        (long long)video.dropped, (long long)audio.delivered, (long long)audio.dropped, (long long)videoLost,
+        (long long)soundLost);
+    // A millisecond for the rounding of times to 100 ns units and of sound to whole samples.
+    constexpr double kSlack = kFrame + 0.001;
+    if (v) {
+      EXPECT_EQ(v->codec, c.video) << avcodec_get_name(v->codec);
+      if (c.height) {
+        EXPECT_EQ(v->height, c.height);
+      }
+      // A frame for each frame the source sent, less those a lagging branch's tee let go; the
+      // length also counts the periods of frames the source dropped where the file keeps their
+      // place (an empty chunk in an AVI file).
+      EXPECT_GE(v->packets, video.delivered - videoLost - 1);
+      EXPECT_LE(v->packets, video.delivered + 1);
+      EXPECT_GE(frames, (video.delivered - videoLost) * kFrame - kSlack);
+      EXPECT_LE(frames, video.periods() * kFrame + kSlack);
+    }
+    if (a) {
+      EXPECT_EQ(a->codec, c.audio) << avcodec_get_name(a->codec);
+      // The camcorder's sound comes with its frames; a microphone sends 20 ms blocks. Encoded
+      // sound ends on a whole frame of its codec, which the slack covers.
+      const bool inFrames = audioFilter == videoFilter;
+      const double sent = inFrames ? video.delivered * kFrame : audio.delivered * 0.020;
+      const double lost = inFrames ? videoLost * kFrame : soundLost * 0.020;
+      EXPECT_GE(sound, sent - lost - kSlack);
+      EXPECT_LE(sound, sent + kSlack);
+    }
+    if (c.overlay >= 0) {
+      // The recompressed frames carry the overlay: the bottom right differs from the camera's
+      // pattern well beyond what DV coding changes, which the same chain without it shows.
+      const auto packets = testing::probeVideoFrames(path, 10);
+      ASSERT_FALSE(packets.empty());
+      const double difference = overlayAreaDifference(packets.back());
+      std::printf("[ overlay  ] %s: %.2f %% of the overlay's area changed\n", c.name, 100 * difference);
+      ASSERT_GE(difference, 0) << "the frame counter could not be read";
+      if (c.overlay) {
+        EXPECT_GT(difference, 0.003);
+      } else {
+        EXPECT_LT(difference, 0.001);
+      }
+    }
   }
 }
 
