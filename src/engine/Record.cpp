@@ -244,7 +244,11 @@ bool TRecorder::recordDVType2(const QString& file) {
     put(dm_, dm_.acmcap);
     link(pinOf(dm_.AudioTee(), 2), pinOf(dm_.acmcap, 0));
     configureBeforeOutput();
-    link(pinOf(dm_.acmcap, 1), lastPin(mux));
+    // The capture freeze holds the sound here as it holds the frames at C, or the file would
+    // keep the paused stretch's sound and lose its step with the frames.
+    dm_.AddFilter(dm_.AudioCapTamponer, kAudioCapTamponer);
+    link(pinOf(dm_.acmcap, 1), pinOf(dm_.AudioCapTamponer, 0));
+    link(pinOf(dm_.AudioCapTamponer, 1), lastPin(mux));
     ConfigureAudioFormat(1);
   }
   return true;
@@ -330,7 +334,12 @@ bool TRecorder::recordWmv(const QString& file) {
       !linked(pinOf(dm_.ControlCaptureVideo, 1), pinOf(mux, 1)))
     return false;
   const bool audio = dm_.CurrentAudioSource() != nullptr;
-  if (audio) link(pinOf(dm_.infdecaudio, 2), pinOf(mux, 0));
+  if (audio) {
+    // Through the capture freeze's valve for the sound, as the frames go through C.
+    dm_.AddFilter(dm_.AudioCapTamponer, kAudioCapTamponer);
+    link(pinOf(dm_.infdecaudio, 2), pinOf(dm_.AudioCapTamponer, 0));
+    link(pinOf(dm_.AudioCapTamponer, 1), pinOf(mux, 0));
+  }
 
   std::shared_ptr<IWMProfile> profile = choices_.CustomWmvProfile;
   if (!profile) {

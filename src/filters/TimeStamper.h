@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/media/MediaSample.h"
 
@@ -22,10 +23,28 @@ class TimeStamper {
   void SetTag(int32_t tag) { tag_.store(tag, std::memory_order_relaxed); }
   int32_t Tag() const { return tag_.load(std::memory_order_relaxed); }
 
+  // The capture freeze: holding drops every sample like the valve; on release, samples stamped
+  // during the hold are dropped too, and later ones are moved back by the held stretch, so that a
+  // file goes on from where it paused instead of keeping the stretch as a hole. `now` is the
+  // stream time of the call; every instance held at the same moment moves its samples by the
+  // same amount, which keeps their streams in step.
+  void Hold(bool on, platform::media::REFERENCE_TIME now);
+  bool Holding() const { return Drop(); }
+  // A new run starts the stream times again: what was held before no longer counts (a hold
+  // still on goes on from the new start).
+  void RestartHold();
+
   // 1 (S_FALSE): the sample is dropped; 0: it passes, without times when stripping.
   platform::media::HRESULT Transform(platform::media::MediaSample& sample) const;
 
  private:
+  struct HeldStretch {
+    platform::media::REFERENCE_TIME since = 0;      // start of the current hold
+    platform::media::REFERENCE_TIME resumedAt = 0;  // end of the last hold
+    platform::media::REFERENCE_TIME shift = 0;      // all the held stretches of this run
+  };
+  mutable std::mutex holdLock_;  // taken briefly on both threads, never while waiting
+  HeldStretch held_;
   std::atomic<bool> drop_{false};
   std::atomic<bool> strip_{false};
   std::atomic<int32_t> tag_{0};

@@ -17,6 +17,8 @@ class Tvt_TimeStamper : public platform::media::TransInPlaceFilter {
   static std::shared_ptr<Tvt_TimeStamper> create() { return std::make_shared<Tvt_TimeStamper>(); }
 
   void SetDrop(bool drop) { processing_.SetDrop(drop); }
+  // The capture freeze (see TimeStamper::Hold), at the graph's stream time now.
+  void Hold(bool on) { processing_.Hold(on, streamTime()); }
   void StripTimesOn() { processing_.StripTimesOn(); }
   void PassThrough() { processing_.PassThrough(); }
   void SetTag(int32_t tag) { processing_.SetTag(tag); }
@@ -26,6 +28,9 @@ class Tvt_TimeStamper : public platform::media::TransInPlaceFilter {
   platform::media::HRESULT CheckInputType(const platform::media::MediaType& in) override;
   // Streaming thread.
   platform::media::HRESULT Transform(platform::media::MediaSample& sample) override;
+
+ protected:
+  platform::media::HRESULT onRun(platform::media::REFERENCE_TIME start) override;
 
  private:
   TimeStamper processing_;

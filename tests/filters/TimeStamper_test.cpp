@@ -44,6 +44,46 @@ TEST(TimeStamper, DropStripAndPassThrough) {
   EXPECT_EQ(t.Tag(), 42);
 }
 
+// The capture freeze: two instances held over the same stretch move what follows by the same
+// amount, and a sample stamped during the hold that passes only after it stays out.
+TEST(TimeStamper, HoldLeavesTheHeldStretchOut) {
+  auto stamped = [](REFERENCE_TIME start) {
+    auto s = MediaSample::create(8);
+    REFERENCE_TIME stop = start + 400000;
+    s->SetTime(&start, &stop);
+    return s;
+  };
+  auto startOf = [](MediaSample& s) {
+    REFERENCE_TIME a = -1, b = -1;
+    s.GetTime(&a, &b);
+    return a;
+  };
+  TimeStamper video, sound;
+  for (TimeStamper* t : {&video, &sound}) t->Hold(true, 10'000'000);
+  EXPECT_TRUE(video.Holding());
+  EXPECT_EQ(video.Transform(*stamped(12'000'000)), S_FALSE);
+  for (TimeStamper* t : {&video, &sound}) t->Hold(false, 30'000'000);
+  EXPECT_FALSE(video.Holding());
+  // Late: stamped in the held stretch.
+  EXPECT_EQ(video.Transform(*stamped(29'600'000)), S_FALSE);
+  for (TimeStamper* t : {&video, &sound}) {
+    auto s = stamped(30'400'000);
+    ASSERT_EQ(t->Transform(*s), S_OK);
+    EXPECT_EQ(startOf(*s), 10'400'000);
+  }
+  // A second hold adds its stretch.
+  video.Hold(true, 40'000'000);
+  video.Hold(false, 45'000'000);
+  auto s = stamped(46'000'000);
+  ASSERT_EQ(video.Transform(*s), S_OK);
+  EXPECT_EQ(startOf(*s), 46'000'000 - 25'000'000);
+  // A new run stamps from its start again: nothing is moved.
+  video.RestartHold();
+  s = stamped(1'000'000);
+  ASSERT_EQ(video.Transform(*s), S_OK);
+  EXPECT_EQ(startOf(*s), 1'000'000);
+}
+
 TEST(Tvt_TimeStamper, IdentityAndAnyTypeInPlace) {
   auto f = Tvt_TimeStamper::create();
   GUID clsid;
