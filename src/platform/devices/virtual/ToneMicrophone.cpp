@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "platform/devices/virtual/LostDevicePins.h"
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMAudioInputMixer.h"
@@ -198,6 +199,16 @@ HRESULT ToneMicrophone::onRun(REFERENCE_TIME) {
 void ToneMicrophone::setDeviceLost(bool lost) {
   if (lost_.exchange(lost) == lost) return;
   NotifyEvent(GraphEvent{EC_DEVICE_LOST, 0, lost ? 0 : 1, self()});
+}
+
+HRESULT ToneMicrophone::EnumPins(std::shared_ptr<IEnumPins>& pins) {
+  pins = visiblePins(pins_, lost_.load());
+  return S_OK;
+}
+
+HRESULT ToneMicrophone::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
+  if (!graph) unlinkPins(pins_);  // the graph cannot unlink the outputs it no longer sees
+  return BaseFilter::JoinFilterGraph(graph, name);
 }
 
 HRESULT ToneMicrophone::GetNumDropped(int32_t& dropped) {

@@ -21,6 +21,13 @@ class ToneMicrophone : public media::BaseFilter, public media::IAMDroppedFrames 
   static double toneFrequency(int input);  // 0 Line In, 1 Micro, 2 CD
 
   void setDeviceLost(bool lost);
+
+  // Once lost, the device shows no output pin (see LostDevicePins.h).
+
+  media::HRESULT EnumPins(std::shared_ptr<media::IEnumPins>& pins) override;
+
+  media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
+                                 const QString& name) override;
   bool deviceLost() const { return lost_.load(); }
   // The input whose tone is captured (written from the user-interface thread).
   void selectInput(int input) { input_.store(input); }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "platform/devices/virtual/LostDevicePins.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/IFilterGraph.h"
@@ -211,6 +212,16 @@ HRESULT VirtualCamera::onRun(REFERENCE_TIME) {
 void VirtualCamera::setDeviceLost(bool lost) {
   if (lost_.exchange(lost) == lost) return;
   NotifyEvent(GraphEvent{EC_DEVICE_LOST, 0, lost ? 0 : 1, self()});
+}
+
+HRESULT VirtualCamera::EnumPins(std::shared_ptr<IEnumPins>& pins) {
+  pins = visiblePins(pins_, lost_.load());
+  return S_OK;
+}
+
+HRESULT VirtualCamera::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
+  if (!graph) unlinkPins(pins_);  // the graph cannot unlink the outputs it no longer sees
+  return BaseFilter::JoinFilterGraph(graph, name);
 }
 
 HRESULT VirtualCamera::GetRange(int32_t property, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt,

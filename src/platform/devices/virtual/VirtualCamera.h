@@ -31,6 +31,10 @@ class VirtualCamera : public media::BaseFilter,
   // EC_DEVICE_LOST on the graph (second parameter 0 = removed, 1 = back); a lost camera
   // delivers nothing and cannot be bound again.
   void setDeviceLost(bool lost);
+  // Once lost, the device shows no output pin (see LostDevicePins.h).
+  media::HRESULT EnumPins(std::shared_ptr<media::IEnumPins>& pins) override;
+  media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
+                                 const QString& name) override;
   bool deviceLost() const { return lost_.load(); }
   // Any thread: a stalled camera stays in the graph but delivers and counts nothing, as a device
   // whose driver hangs.

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/devices/virtual/LostDevicePins.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/StreamingThread.h"
 #include "platform/media/SystemClock.h"
@@ -276,6 +277,16 @@ HRESULT VirtualDvCamera::onRun(REFERENCE_TIME) {
 void VirtualDvCamera::setDeviceLost(bool lost) {
   if (lost_.exchange(lost) == lost) return;
   NotifyEvent(GraphEvent{EC_DEVICE_LOST, 0, lost ? 0 : 1, self()});
+}
+
+HRESULT VirtualDvCamera::EnumPins(std::shared_ptr<IEnumPins>& pins) {
+  pins = visiblePins(pins_, lost_.load());
+  return S_OK;
+}
+
+HRESULT VirtualDvCamera::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
+  if (!graph) unlinkPins(pins_);  // the graph cannot unlink the outputs it no longer sees
+  return BaseFilter::JoinFilterGraph(graph, name);
 }
 
 HRESULT VirtualDvCamera::put_Mode(int32_t mode) {

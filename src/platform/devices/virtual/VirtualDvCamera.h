@@ -58,6 +58,13 @@ class VirtualDvCamera : public media::BaseFilter,
   int64_t tapePosition();
 
   void setDeviceLost(bool lost);
+
+  // Once lost, the device shows no output pin (see LostDevicePins.h).
+
+  media::HRESULT EnumPins(std::shared_ptr<media::IEnumPins>& pins) override;
+
+  media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
+                                 const QString& name) override;
   bool deviceLost() const { return lost_.load(); }
 
   media::HRESULT Stop() override;

@@ -9,6 +9,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "platform/devices/virtual/LostDevicePins.h"
 #include "platform/devices/virtual/TestPattern.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/MpegGuids.h"
@@ -324,6 +325,16 @@ HRESULT VirtualMpegSource::onRun(REFERENCE_TIME) {
 void VirtualMpegSource::setDeviceLost(bool lost) {
   if (lost_.exchange(lost) == lost) return;
   NotifyEvent(GraphEvent{EC_DEVICE_LOST, 0, lost ? 0 : 1, self()});
+}
+
+HRESULT VirtualMpegSource::EnumPins(std::shared_ptr<IEnumPins>& pins) {
+  pins = visiblePins(pins_, lost_.load());
+  return S_OK;
+}
+
+HRESULT VirtualMpegSource::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
+  if (!graph) unlinkPins(pins_);  // the graph cannot unlink the outputs it no longer sees
+  return BaseFilter::JoinFilterGraph(graph, name);
 }
 
 HRESULT VirtualMpegSource::GetNumDropped(int32_t& dropped) {

@@ -39,6 +39,10 @@ class VirtualMpegSource : public media::BaseFilter, public media::IAMDroppedFram
   media::HRESULT Stop() override;
   void haltStreaming() override;
   void setDeviceLost(bool lost);
+  // Once lost, the device shows no output pin (see LostDevicePins.h).
+  media::HRESULT EnumPins(std::shared_ptr<media::IEnumPins>& pins) override;
+  media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
+                                 const QString& name) override;
   bool deviceLost() const { return lost_.load(); }
 
   media::HRESULT GetNumDropped(int32_t& dropped) override;

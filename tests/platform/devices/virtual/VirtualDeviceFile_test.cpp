@@ -5,9 +5,12 @@
 #include <QFile>
 
 #include "platform/devices/VirtualDevices.h"
+#include "platform/devices/virtual/FrameSink.h"
+#include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/devices/virtual/VirtualDvCamera.h"
 #include "platform/devices/virtual/VirtualMpegCard.h"
 #include "platform/devices/virtual/VirtualTvCard.h"
+#include "platform/media/CaptureGraphBuilder2.h"
 #include "platform/media/FilterGraph.h"
 #include "platform/media/SystemDeviceEnum.h"
 #include "platform/ui/MessageBoxes.h"
@@ -141,6 +144,73 @@ TEST(VirtualDevices, UnpluggedDeckCardAndEncoderRaiseDeviceLost) {
   EXPECT_EQ(lost, 3);
   std::shared_ptr<IBaseFilter> again;
   EXPECT_EQ(video[0]->BindToObject(again), VFW_E_DEVICE_LOST);
+}
+
+// A device whose hardware is gone answers no output pin 0 (the program's test of a live
+// device), while the running graph still stops, and taking the device out of it unlinks the
+// filter it fed. A device that comes back shows its outputs again.
+TEST(VirtualDevices, ALostDeviceShowsNoOutputPinAndLeavesTheGraphCleanly) {
+  vistrel::testing::TempRoot root;
+  DeviceFile file(root);
+  const QByteArray devices =
+      "camera Webcam\ndvcam Platine; frames=50\ntvcard Carte TV\nmpegcard Carte MPEG\nmicrophone Micro\n";
+  file.write(devices);
+  auto graph = FilterGraph::create();
+  auto builder = CaptureGraphBuilder2::create();
+  builder->SetFiltergraph(graph);
+  auto enumerator = SystemDeviceEnum::create();
+  auto monikers = enumerator->monikers(CLSID_VideoInputDeviceCategory);
+  for (const auto& m : enumerator->monikers(CLSID_AudioInputDeviceCategory)) monikers.push_back(m);
+  ASSERT_EQ(monikers.size(), 5u);
+  std::vector<std::shared_ptr<IBaseFilter>> sources;
+  std::vector<std::shared_ptr<vistrel::testing::FrameSink>> sinks;
+  for (const auto& m : monikers) {
+    std::shared_ptr<IBaseFilter> f;
+    ASSERT_EQ(m->BindToObject(f), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph->AddFilter(f, QString())));
+    std::shared_ptr<IPin> out;
+    ASSERT_EQ(builder->FindPin(f, PINDIR_OUTPUT, nullptr, nullptr, false, 0, out), S_OK);
+    auto sink = std::make_shared<vistrel::testing::FrameSink>();
+    graph->AddFilter(sink, QString());
+    std::shared_ptr<IEnumPins> in;
+    sink->EnumPins(in);
+    ASSERT_EQ(graph->ConnectDirect(out, in->all().front(), nullptr), S_OK);
+    sources.push_back(f);
+    sinks.push_back(sink);
+  }
+  ASSERT_EQ(graph->Run(), S_OK);
+  file.write("");  // every device unplugged while the graph runs
+  for (const auto& f : sources) {
+    std::shared_ptr<IPin> out;
+    EXPECT_TRUE(FAILED(builder->FindPin(f, PINDIR_OUTPUT, nullptr, nullptr, false, 0, out)));
+    EXPECT_FALSE(out);
+    std::shared_ptr<IEnumPins> pins;
+    ASSERT_EQ(f->EnumPins(pins), S_OK);
+    for (const auto& p : pins->all()) {
+      PIN_DIRECTION dir;
+      p->QueryDirection(dir);
+      EXPECT_EQ(dir, PINDIR_INPUT);  // a card's analogue inputs stay
+    }
+  }
+  EXPECT_EQ(graph->Stop(), S_OK);
+  // Back again (a replugged device): the outputs show, still linked.
+  auto camera = std::dynamic_pointer_cast<VirtualCamera>(sources[0]);
+  ASSERT_TRUE(camera);
+  camera->setDeviceLost(false);
+  std::shared_ptr<IPin> back;
+  ASSERT_EQ(builder->FindPin(sources[0], PINDIR_OUTPUT, nullptr, nullptr, false, 0, back), S_OK);
+  std::shared_ptr<IPin> peer;
+  EXPECT_EQ(back->ConnectedTo(peer), S_OK);
+  camera->setDeviceLost(true);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    ASSERT_EQ(graph->RemoveFilter(sources[i]), S_OK);
+    std::shared_ptr<IEnumPins> in;
+    sinks[i]->EnumPins(in);
+    std::shared_ptr<IPin> linked;
+    EXPECT_EQ(in->all().front()->ConnectedTo(linked), VFW_E_NOT_CONNECTED) << i;
+  }
+  EXPECT_EQ(graph->Run(), S_OK);  // what is left runs and stops
+  EXPECT_EQ(graph->Stop(), S_OK);
 }
 
 }  // namespace
