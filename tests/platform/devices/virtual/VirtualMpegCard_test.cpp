@@ -238,4 +238,90 @@ TEST(VirtualMpegEncoder, OnlyAByteStreamThatPlayersRead) {
   EXPECT_GE(probed.streams[0].packets, 9);
 }
 
+// Real MPEG-1 pictures (libavcodec's MPEG-1 encoder, 352 x 288: light above, dark below) reach
+// an RGB24 renderer through intelligent connect, which finds the registered MPEG-1 decoder; the
+// pictures come out bottom-up at the coded size with their light and dark halves.
+TEST(MpegVideoDecoder, RealMpeg1PicturesDecodeThroughTheRegisteredDecoder) {
+  constexpr int kWidth = 352, kHeight = 288, kPictures = 6;
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
+  ASSERT_TRUE(codec);
+  AVCodecContext* ctx = avcodec_alloc_context3(codec);
+  ctx->width = kWidth;
+  ctx->height = kHeight;
+  ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+  ctx->time_base = AVRational{1, 25};
+  ctx->framerate = AVRational{25, 1};
+  ctx->gop_size = 1;  // every picture intra
+  ctx->max_b_frames = 0;
+  ctx->bit_rate = 2000000;
+  ASSERT_EQ(avcodec_open2(ctx, codec, nullptr), 0);
+  AVFrame* picture = av_frame_alloc();
+  picture->format = ctx->pix_fmt;
+  picture->width = kWidth;
+  picture->height = kHeight;
+  ASSERT_EQ(av_frame_get_buffer(picture, 0), 0);
+  for (int y = 0; y < kHeight; ++y)
+    std::memset(picture->data[0] + y * picture->linesize[0], y < kHeight / 2 ? 200 : 60, kWidth);
+  for (int plane = 1; plane < 3; ++plane)
+    for (int y = 0; y < kHeight / 2; ++y)
+      std::memset(picture->data[plane] + y * picture->linesize[plane], 128, kWidth / 2);
+  std::vector<std::vector<uint8_t>> coded;
+  AVPacket* packet = av_packet_alloc();
+  for (int i = 0; i <= kPictures; ++i) {
+    if (i < kPictures) {
+      picture->pts = i;
+      ASSERT_EQ(avcodec_send_frame(ctx, picture), 0);
+    } else {
+      avcodec_send_frame(ctx, nullptr);
+    }
+    while (avcodec_receive_packet(ctx, packet) == 0) {
+      coded.emplace_back(packet->data, packet->data + packet->size);
+      av_packet_unref(packet);
+    }
+  }
+  av_packet_free(&packet);
+  av_frame_free(&picture);
+  avcodec_free_context(&ctx);
+  ASSERT_EQ(coded.size(), static_cast<size_t>(kPictures));
+  // The sequence header opens the first picture's bytes, up to its first extension or GOP.
+  std::vector<uint8_t> sequenceHeader(coded[0].begin(), coded[0].begin() + 12);
+  ASSERT_EQ(sequenceHeader[3], 0xB3);
+
+  MPEG1VIDEOINFO info;
+  info.hdr.AvgTimePerFrame = 400000;
+  info.hdr.bmiHeader.biWidth = kWidth;
+  info.hdr.bmiHeader.biHeight = kHeight;
+  MediaType type(MEDIATYPE_Video, MEDIASUBTYPE_MPEG1Payload, FORMAT_MPEGVideo);
+  type.format = mpegVideoBlock(info, sequenceHeader);
+  auto graph = FilterGraph::create();
+  auto source = vistrel::testing::makePushSource(type);
+  auto sink = std::make_shared<vistrel::testing::FrameSink>(MEDIASUBTYPE_RGB24);
+  graph->AddFilter(source, QStringLiteral("Source"));
+  graph->AddFilter(sink, QStringLiteral("Sink"));
+  ASSERT_EQ(graph->Connect(pinsOf(source)[0], pinsOf(sink)[0]), S_OK);
+  bool mpeg1Decoder = false;
+  for (auto& f : graph->filters()) {
+    GUID clsid;
+    f->GetClassID(clsid);
+    mpeg1Decoder = mpeg1Decoder || clsid == CLSID_Mpeg1VideoDecoder;
+  }
+  EXPECT_TRUE(mpeg1Decoder);
+  ASSERT_EQ(graph->Run(), S_OK);
+  for (int i = 0; i < kPictures; ++i)
+    ASSERT_TRUE(SUCCEEDED(source->push(coded[static_cast<size_t>(i)], int64_t{i} * 400000)));
+  ASSERT_TRUE(sink->waitFor(kPictures - 2));  // the last pictures wait for the next start code
+  graph->Stop();
+  const auto frames = sink->samples();
+  ASSERT_GE(frames.size(), static_cast<size_t>(kPictures - 2));
+  for (const auto& f : frames) {
+    ASSERT_EQ(f.bytes.size(), size_t{kWidth} * 3 * kHeight);
+    // Bottom-up: the first rows are the dark bottom, the last the light top (BT.601 levels).
+    const uint8_t bottom = f.bytes[static_cast<size_t>((10 * kWidth + kWidth / 2) * 3 + 1)];
+    const uint8_t top = f.bytes[static_cast<size_t>(((kHeight - 10) * kWidth + kWidth / 2) * 3 + 1)];
+    EXPECT_NEAR(bottom, (60 - 16) * 255 / 219, 8);
+    EXPECT_NEAR(top, (200 - 16) * 255 / 219, 8);
+  }
+  EXPECT_EQ(frames[1].start, 400000);
+}
+
 }  // namespace
