@@ -60,6 +60,8 @@ class SuperposerProcessor {
   void StartIntervalometer(int64_t period);
   void StopIntervalometer() { intervalometerOn_.store(false); }
   void GrabNow() { grabRequest_.store(true); }
+  // A grab asked for and not yet taken from a frame.
+  bool GrabPending() const { return grabRequest_.load(); }
   void SetDvInformationSource(std::shared_ptr<SceneDetector> source) { dvSource_.store(std::move(source)); }
   void SetSourceRowsInverted(bool on) { rowsInverted_.store(on); }
   // The setting "Activer Superposition" as the frames see it; whoever writes the setting passes

@@ -170,6 +170,7 @@ void TOrbanoPreferences::ownerCloseQuery(QCloseEvent* event) {
     const auto choice = dialog_->Choose();
     if (!choice) {
       event->ignore();  // still watching: the next close request asks again
+      if (OnCloseRefused) OnCloseRefused();
       return;
     }
     mode_ = *choice;

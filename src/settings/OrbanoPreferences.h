@@ -43,6 +43,9 @@ class TOrbanoPreferences : public QObject {
   TChangeModeEvent OnChangeMode;  // after each application of a mode
   TLoadPrefsEvent OnLoadPrefs;    // when the owner is shown, after its own show handler
   TSavePrefsEvent OnSavePrefs;    // when the owner is about to close and a mode is in force
+  // When the exit dialog was closed without a choice: the owner stays open, after its own close
+  // handler has run.
+  std::function<void()> OnCloseRefused;
 
   // The bare application name: it names the ini file and the registry key.
   const QString& titre() const { return titre_; }

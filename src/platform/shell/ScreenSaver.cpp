@@ -2,6 +2,9 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <set>
+
+#include "platform/Environment.h"
 
 namespace vistrel::platform::shell {
 namespace {
@@ -12,10 +15,35 @@ QDBusMessage screenSaverCall(const QString& method) {
                                         QStringLiteral("org.freedesktop.ScreenSaver"), method);
 }
 
+struct StandIn {
+  bool active = true;
+  uint32_t nextCookie = 1;
+  std::set<uint32_t> cookies;
+};
+
+StandIn& standIn() {
+  static StandIn s;
+  return s;
+}
+
+bool redirected() { return !redirectedRoot().isEmpty(); }
+
 }  // namespace
+
+void setStandInScreenSaverActive(bool active) { standIn().active = active; }
+
+int standInScreenSaverInhibitions() { return static_cast<int>(standIn().cookies.size()); }
 
 bool ScreenSaverInhibitor::inhibit(const QString& reason) {
   if (cookie_ != 0) return true;
+  if (redirected()) {
+    StandIn& s = standIn();
+    if (!s.active) return false;
+    cookie_ = s.nextCookie++;
+    s.cookies.insert(cookie_);
+    standIn_ = true;
+    return true;
+  }
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
   QDBusMessage call = screenSaverCall(QStringLiteral("Inhibit"));
@@ -28,13 +56,18 @@ bool ScreenSaverInhibitor::inhibit(const QString& reason) {
 
 void ScreenSaverInhibitor::release() {
   if (cookie_ == 0) return;
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  if (bus.isConnected()) {
-    QDBusMessage call = screenSaverCall(QStringLiteral("UnInhibit"));
-    call << cookie_;
-    bus.call(call, QDBus::NoBlock);
+  if (standIn_) {
+    standIn().cookies.erase(cookie_);
+  } else {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+      QDBusMessage call = screenSaverCall(QStringLiteral("UnInhibit"));
+      call << cookie_;
+      bus.call(call, QDBus::NoBlock);
+    }
   }
   cookie_ = 0;
+  standIn_ = false;
 }
 
 }  // namespace vistrel::platform::shell
