@@ -10,8 +10,10 @@ QString AppVersion() {
 
 QString AppLanguage() { return QStringLiteral("fr"); }
 
-QString AppTitle() { return QStringLiteral("Vistrel ") + AppVersion() + u' ' + AppLanguage(); }
+QString AppTitle() { return kProductName + u' ' + AppVersion() + u' ' + AppLanguage(); }
 
 QString AppUpdateDate() { return QDate(2023, 10, 21).toString(QStringLiteral("dd/MM/yyyy")); }
+
+QString AppSignature() { return QStringLiteral("%1 de %2").arg(AppTitle(), kMakerName); }
 
 }  // namespace vistrel::actions

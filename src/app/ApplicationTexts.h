@@ -1,18 +1,18 @@
 #pragma once
-// The product's names and version, as the windows, settings and messages quote them.
+// The product's texts as the main window's code names them; they are defined once, with the
+// application manager's texts.
 
-#include <QString>
+#include "actions/AppTexts.h"
 
 namespace vistrel::app {
 
-inline const QString kProductName = QStringLiteral("Vistrel");
-inline const QString kVersionText = QStringLiteral("6.2.0");
-inline const QString kLanguageCode = QStringLiteral("fr");
-inline const QString kMakerName = QStringLiteral("Orbano");
-// The title of the application: product, version and language.
-inline const QString kApplicationTitle =
-    kProductName + QLatin1Char(' ') + kVersionText + QLatin1Char(' ') + kLanguageCode;
-// "Vistrel 6.2.0 fr de Orbano": the parameter list's signature and the preferences' version text.
-inline const QString kSignature = kApplicationTitle + QStringLiteral(" de ") + kMakerName;
+using actions::AppLanguage;
+using actions::AppSignature;
+using actions::AppTitle;
+using actions::AppVersion;
+using actions::kMakerName;
+using actions::kProductName;
+// The parameter list's signature and the preferences' version text.
+inline const QString kSignature = actions::AppSignature();
 
 }  // namespace vistrel::app

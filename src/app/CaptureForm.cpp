@@ -108,7 +108,7 @@ void TCaptureForm::FormShow() {
   platform::traceLine(QStringLiteral("Enter FormShow"));
   panel2_->show();
   applyRunTimeActionTexts();
-  setWindowTitle(QStringLiteral("%1 de %2").arg(kApplicationTitle, kMakerName));
+  setWindowTitle(QStringLiteral("%1 de %2").arg(AppTitle(), kMakerName));
   // Keys are caught on the window before the focused control sees them.
   if (QWindow* window = windowHandle()) window->installEventFilter(keys_);
   optionsFrame_->TextesOptions();

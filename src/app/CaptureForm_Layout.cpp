@@ -147,7 +147,7 @@ void TCaptureForm::setReduced(bool on) {
   panel1_->move(previewOffset_ + 10, wide ? 76 : 40);
   resize(700, 459);
   if (a) a->setCaption(QStringLiteral("Réduire"));
-  setWindowTitle(QStringLiteral("%1 de %2").arg(kApplicationTitle, kMakerName));
+  setWindowTitle(QStringLiteral("%1 de %2").arg(AppTitle(), kMakerName));
 }
 
 void TCaptureForm::resizeEvent(QResizeEvent* event) {

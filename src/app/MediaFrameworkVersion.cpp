@@ -25,7 +25,9 @@ MediaFrameworkVersion parseMediaFrameworkVersion(const QString& value) {
   const QString rest = afterDot(value);
   const auto major = numberBeforeDot(rest);
   const auto minor = numberBeforeDot(afterDot(rest));
-  if (!major || !minor) return {QStringLiteral("Erreur"), 0};
+  // A value that does not parse is shown as it is, so that the warning says what was found;
+  // "Erreur" stands only for a value that is missing (or empty).
+  if (!major || !minor) return {value.isEmpty() ? QStringLiteral("Erreur") : value, 0};
   // The letter is the last character moved up by 48 ("4" gives "d"), shown as "c" for "d" and as
   // a space below "a".
   ushort letter = static_cast<ushort>(value.at(value.size() - 1).unicode() + 48);
@@ -46,7 +48,7 @@ QString mediaFrameworkWarning(const MediaFrameworkVersion& version) {
   return QStringLiteral("Vous avez DirectX ") + version.display + QStringLiteral(".") +
          QStringLiteral("\r\n") +
          QStringLiteral("Il faut avoir au moins directX 9 pour faire tourner correctement %1 version %2 %3.")
-             .arg(kProductName, kVersionText, kLanguageCode) +
+             .arg(kProductName, AppVersion(), AppLanguage()) +
          QStringLiteral("\r\n") +
          QStringLiteral(
              "Voulez-vous continuer quand même? Si oui, l'application risque de ne pas bien fonctionner.");

@@ -6,7 +6,7 @@
 namespace vistrel::app {
 
 struct MediaFrameworkVersion {
-  QString display;  // "9.0c"; "Erreur" when the registry value cannot be read
+  QString display;  // "9.0c"; the value itself when it does not parse; "Erreur" when missing
   int major = 0;    // 0 when anything cannot be parsed
 };
 

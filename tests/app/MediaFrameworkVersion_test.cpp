@@ -16,11 +16,16 @@ TEST(MediaFrameworkVersion, ParsesTheVersionValue) {
   };
   const Case cases[] = {
       {"4.09.00.0904", "9.0c", 9},  // a last "4" gives "d", shown as "c"
-      {"4.08.01.0881", "8.1a", 8},   {"4.09.00.0902", "9.0b", 9},
+      {"4.08.01.0881", "8.1a", 8},
+      {"4.09.00.0902", "9.0b", 9},
       {"4.07.00.0700", "7.0 ", 7},  // below "a": a space
-      {"4.10.02.0905", "10.2e", 10}, {"", "Erreur", 0},
-      {"garbage", "Erreur", 0},      {"4.x.00.1", "Erreur", 0},
-      {"4.09", "Erreur", 0},
+      {"4.10.02.0905", "10.2e", 10},
+      {"", "Erreur", 0},
+      // A value that does not parse is shown as found, with major number 0.
+      {"garbage", "garbage", 0},
+      {"4.x.00.1", "4.x.00.1", 0},
+      {"4.09", "4.09", 0},
+      {"4.09.x.0904", "4.09.x.0904", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
