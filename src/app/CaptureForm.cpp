@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWindow>
 
@@ -24,11 +25,13 @@
 #include "app/SourcesFrame.h"
 #include "engine/GraphEvents.h"
 #include "engine/Tdm.h"
+#include "filters/Tvt_Superposer.h"
 #include "platform/Environment.h"
 #include "platform/Trace.h"
 #include "platform/devices/VirtualDevices.h"
 #include "platform/devices/hotplug/HotplugMonitor.h"
 #include "platform/registry/Registry.h"
+#include "platform/shell/ScreenSaver.h"
 #include "settings/OrbanoPreferences.h"
 #include "settings/Parameters.h"
 #include "sources/Crossbar.h"
@@ -97,6 +100,7 @@ void TCaptureForm::FormCreate() {
   gp_->OnLoadPrefs = [this](settings::TOrbanoPreferences&) { gpLoadPrefs(); };
   gp_->OnSavePrefs = [this](settings::TOrbanoPreferences&) { gpSavePrefs(); };
   gp_->OnChangeMode = [this](settings::TSavePreferences mode) { gpChangeMode(mode); };
+  gp_->OnCloseRefused = [this] { resumeAfterRefusedClose(); };
   params_ = std::make_unique<settings::TparameterList>(kSignature);
   createAppliMan();
   createRecording();
@@ -113,7 +117,8 @@ void TCaptureForm::FormShow() {
   if (QWindow* window = windowHandle()) window->installEventFilter(keys_);
   optionsFrame_->TextesOptions();
   ChargerPrefs1();
-  etat_ = etatPreview;
+  // No schedule can be armed before the first show: entering the preview state is all there is.
+  setinterfacepreview();
   platform::traceLine(QStringLiteral("Exit FormShow"));
 }
 
@@ -144,6 +149,12 @@ void TCaptureForm::ChargerPrefs1() {
       a->Execute();
     }
     platform::traceLine(QStringLiteral("FreezePreview passed"));
+    const bool freezeCapture = params_->Boolean(QStringLiteral("Freeze Capture")).Value != 0;
+    if (auto* a = action(QStringLiteral("taFreezeCapture"))) {
+      a->SetChecked(!freezeCapture);
+      a->Execute();
+    }
+    platform::traceLine(QStringLiteral("FreezeCapture passed"));
     if (raccourcis_) {
       raccourcis_->setSortOrder(params_->Enum(QStringLiteral("Raccourcis Sort")).Value);
       raccourcis_->OnSortChanged = [this](int order) {
@@ -199,6 +210,11 @@ void TCaptureForm::AppEventsIdle() {
     if (!params_->Boolean(QStringLiteral("Notifier")).Value) routeDeviceLost(true);
     if (btnCapture_->isEnabled()) btnCapture_->setFocus();
     if (params_->Boolean(QStringLiteral("Preview Locked")).Value) runAction(QStringLiteral("taLock"));
+    // Full screen restored with the settings, before any source existed, only checked the
+    // action: the plate comes now that the picture does.
+    if (auto* a = action(QStringLiteral("tafullscreen"));
+        a && a->isChecked() && hasVideoSource() && plaque_ && !plaque_->isVisible())
+      setFullScreen(true);
     if (!error.isEmpty()) {
       lblVolume_->hide();
       gaugeVolume_->hide();
@@ -206,6 +222,9 @@ void TCaptureForm::AppEventsIdle() {
       platform::traceLine(QStringLiteral("erreur passed"));
     }
   });
+  // The screen saver would blank a preview or a recording: it stays away until the program ends.
+  screenSaver_ = std::make_unique<platform::shell::ScreenSaverInhibitor>();
+  screenSaverWasActive_ = screenSaver_->inhibit(QStringLiteral("Vistrel prévisualise ou capture la vidéo"));
   ModeImageParImage(false);
   startupInProgress_ = false;
   platform::traceLine(QStringLiteral("Exit AppEventsIdle"));
@@ -235,7 +254,20 @@ void TCaptureForm::ChargerPrefs2() {
 void TCaptureForm::SauverPrefs() {
   if (settings::currentStoreMode() == settings::spNone) return;
   guarded([&] {
+    // "EcranGauche" is the side itself: the panel switching changes it in place.
+    auto checked = [this](const char* name) -> uint8_t {
+      const auto* a = action(QString::fromLatin1(name));
+      return a && a->isChecked() ? 1 : 0;
+    };
     params_->Integer(QStringLiteral("Volume")).Value = tb_->value();
+    params_->Boolean(QStringLiteral("Fullscreen On")).Value = checked("tafullscreen") || fullScreenAtClose_;
+    params_->Boolean(QStringLiteral("Reduced on")).Value = reduced_ ? 1 : 0;
+    params_->Boolean(QStringLiteral("Mute On")).Value = checked("taMute");
+    params_->Boolean(QStringLiteral("Want Incrust")).Value = checked("taIncruster");
+    params_->Boolean(QStringLiteral("Want vert Flip")).Value = checked("acVertFlip");
+    params_->Boolean(QStringLiteral("Want Horz flip")).Value = checked("acHorzFlip");
+    params_->Boolean(QStringLiteral("Freeze Preview")).Value = checked("taFreezepreview");
+    params_->Boolean(QStringLiteral("Freeze Capture")).Value = checked("taFreezeCapture");
     SauverDossiers();
     params_->String(QStringLiteral("Source video")).Value = sourcesFrame_->cboxvideo->currentText();
     params_->String(QStringLiteral("Source Audio")).Value = sourcesFrame_->cboxAudio->currentText();
@@ -265,9 +297,20 @@ void TCaptureForm::gpChangeMode(settings::TSavePreferences mode) {
 
 void TCaptureForm::FormCloseQuery() {
   platform::traceLine(QStringLiteral("Enter FormCloseQuery"));
-  if (auto* a = action(QStringLiteral("tafullscreen")); a && a->isChecked())
+  fullScreenAtClose_ = false;
+  if (auto* a = action(QStringLiteral("tafullscreen")); a && a->isChecked()) {
+    fullScreenAtClose_ = true;
     runAction(QStringLiteral("tafullscreen"));
+  }
+  finishPendingGrab();
+  // A recording ends as a stop would end its file: listed in the session, the scene file
+  // question asked, an image-by-image file given its frame rate.
+  FinirFichier();
   guarded([&] {
+    closedVideo_ = currentVideoText();
+    closedAudio_ = currentAudioText();
+    closedFormat_ = captureFormat();
+    closeTornDown_ = true;
     destroySourceLists();
     if (dm_) dm_->Clear();
     detachVideoWindow();
@@ -275,10 +318,42 @@ void TCaptureForm::FormCloseQuery() {
   platform::traceLine(QStringLiteral("Exit FormCloseQuery"));
 }
 
+void TCaptureForm::finishPendingGrab() {
+  // A grab asked just before the close (a command file's "grab" then "quit") is taken from the
+  // next frame: let that frame come and its picture be saved. A stopped graph brings none.
+  filters::Tvt_Superposer* s = superposer();
+  if (!s || !s->processing().GrabPending() || graphStopped()) return;
+  QElapsedTimer waited;
+  waited.start();
+  while (s->processing().GrabPending() && waited.elapsed() < 2000)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+  QCoreApplication::sendPostedEvents(this);
+}
+
+void TCaptureForm::resumeAfterRefusedClose() {
+  if (!closeTornDown_) return;
+  closeTornDown_ = false;
+  fullScreenAtClose_ = false;
+  platform::traceLine(QStringLiteral("Close refused: the sources are connected again"));
+  guarded([&] {
+    if (etat_ == etatCapture || etat_ == etatProgCapture) {
+      // The close query finished the file: the rest of the recording is taken down as a stop
+      // would, and the window goes back to the preview.
+      StopperCapture();
+      if (auto* a = action(QStringLiteral("saCapturerBascule"))) a->SetChecked(false);
+    }
+    attachVideoWindow();
+    if (ChargerDrivers()) reconnectAll(closedVideo_, closedAudio_, closedFormat_);
+    setinterfacepreview();
+  });
+}
+
 void TCaptureForm::FormDestroy() {
   platform::traceLine(QStringLiteral("Enter FormDestroy"));
   platform::devices::VirtualDevices::instance().removeNotifyWindow(handle_);
   platform::devices::HotplugMonitor::system().removeNotifyWindow(handle_);
+  if (screenSaver_ && screenSaverWasActive_) screenSaver_->release();
+  screenSaver_.reset();
   guarded([&] {
     destroySourceLists();
     graphEvents_.reset();

@@ -62,6 +62,7 @@ class Tvt_Superposer;
 }
 
 namespace vistrel::sources {
+class TavFlux;
 class TCaptureDeviceList;
 class TMonikerList;
 class TpluginList;
@@ -80,6 +81,10 @@ class IVideoWindow;
 
 namespace vistrel::platform::ui {
 class VideoWidget;
+}
+
+namespace vistrel::platform::shell {
+class ScreenSaverInhibitor;
 }
 
 class QListWidget;
@@ -193,12 +198,17 @@ class TCaptureForm : public QWidget {
   void setMute(bool on);
   void setFullScreen(bool on);
   void setReduced(bool on);
+  bool reduced() const { return reduced_; }
+  // The status texts that show the preview's flags (mute, overlay, flips), after one changed.
+  void ActualiserStatut();
 
   // Commands.
   actions::TActionList& al() const { return *al_; }
   actions::TCustomSuperAction* action(const QString& name) const;
   // The interactive execution of an action (as a button or a key runs it).
   bool runAction(const QString& name);
+  // The preview's context menu, as a right click on the picture opens it.
+  std::unique_ptr<QMenu> createPreviewMenu();
   actions::TSwitch& switch1() const { return *Switch1_; }
   actions::TScript& script1() const { return *Script1_; }
   // The application manager and the window's list of abstract actions (iaNumMediatype).
@@ -257,6 +267,9 @@ class TCaptureForm : public QWidget {
   void FormShow();
   void FormCloseQuery();
   void FormDestroy();
+  // A close that the exit dialog refused: the sources and the preview come back.
+  void resumeAfterRefusedClose();
+  void finishPendingGrab();
   void gpLoadPrefs();
   void gpSavePrefs();
   void gpChangeMode(settings::TSavePreferences mode);
@@ -354,6 +367,15 @@ class TCaptureForm : public QWidget {
   bool firstShowDone_ = false;
   bool deferredStartDone_ = false;
   bool dvWideScreen_ = false;
+  bool reduced_ = false;
+  // The close query leaves full screen before the settings are saved: what it left is saved.
+  bool fullScreenAtClose_ = false;
+  bool closeTornDown_ = false;  // the close query has disconnected the sources
+  // What the close query disconnected, connected again when the close is refused.
+  QString closedVideo_, closedAudio_;
+  uint8_t closedFormat_ = 0;
+  std::unique_ptr<platform::shell::ScreenSaverInhibitor> screenSaver_;
+  bool screenSaverWasActive_ = false;
   int videoWidth_ = 0, videoHeight_ = 0, aspectX_ = 0, aspectY_ = 0;
   bool videoIsDv_ = false;
   int engineVolume_ = 0;
@@ -404,8 +426,12 @@ class TCaptureForm : public QWidget {
   void EnterCaptureState(TEtatCapture state);
   void AfficherStatut();
   void DroppedActionTimer();
+  // The time code under the heads and the recording date of a connected DV source, every 300 ms
+  // in every state, for the camcorder window that shows them (unset: no window shows them).
+  std::function<void(sources::TavFlux&, const QString& timeCode, const QString& date)> ShowTapePosition;
   // Stops the recording, with a message, when its file vanished or its video device stalled.
   void watchRecording(std::optional<int64_t> videoFrames);
+  void showRecordingProgress();  // DroppedActionTimer's duration and frame counts
   // The alarm handlers of the schedule.
   void lancerEnregistrement();
   void stopperEnregistrement();

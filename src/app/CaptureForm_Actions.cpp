@@ -152,10 +152,12 @@ void TCaptureForm::createActions() {
   for (const char* name :
        {"tafullscreen", "taMute", "taFreezepreview", "taFreezeCapture", "", "taLock", "taIncruster",
         "acVertFlip", "acHorzFlip", "", "saScript", "taraccourcis", "acQuitter"}) {
-    if (!*name)
+    if (!*name) {
       tbActions_->addSeparator();
-    else if (auto* a = action(QString::fromLatin1(name)))
+    } else if (auto* a = action(QString::fromLatin1(name))) {
       tbActions_->addAction(a);
+      if (QWidget* button = tbActions_->widgetForAction(a)) button->setFixedSize(29, 28);
+    }
   }
   for (const char* name : kPanelActions) {
     auto* a = action(QString::fromLatin1(name));
@@ -206,8 +208,11 @@ void TCaptureForm::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void TCaptureForm::showPreviewMenu(const QPoint& at) {
-  QMenu menu(this);
+void TCaptureForm::showPreviewMenu(const QPoint& at) { createPreviewMenu()->exec(at); }
+
+std::unique_ptr<QMenu> TCaptureForm::createPreviewMenu() {
+  auto owned = std::make_unique<QMenu>(this);
+  QMenu& menu = *owned;
   auto add = [&](QMenu& m, const char* name) {
     if (auto* a = action(QString::fromLatin1(name))) m.addAction(a);
   };
@@ -223,7 +228,7 @@ void TCaptureForm::showPreviewMenu(const QPoint& at) {
   for (const char* name : kPanelActions) add(*panels, name);
   menu.addSeparator();
   add(menu, "acQuitter");
-  menu.exec(at);
+  return owned;
 }
 
 void TCaptureForm::markShownPanel(int number, bool shown) {

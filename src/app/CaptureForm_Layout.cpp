@@ -117,6 +117,16 @@ void TCaptureForm::setMute(bool on) {
   params_->Boolean(QStringLiteral("Mute On")).Value = on ? 1 : 0;
   if (auto* a = action(QStringLiteral("taMute"))) a->SetChecked(on);
   AppliquerVolume();
+  ActualiserStatut();
+}
+
+void TCaptureForm::ActualiserStatut() {
+  if (!params_ || !params_->Find(QStringLiteral("Mute On"))) return;
+  // A recording's panels show the recording, which these flags do not change.
+  if (etat_ == etatPreview)
+    AfficherStatut();
+  else if (etat_ == etatProgAttente)
+    SetInterfaceProgAttente();
 }
 
 void TCaptureForm::setFullScreen(bool on) {
@@ -134,6 +144,7 @@ void TCaptureForm::setFullScreen(bool on) {
 
 void TCaptureForm::setReduced(bool on) {
   auto* a = action(QStringLiteral("acReduire"));
+  reduced_ = on;
   if (on) {
     panel1_->move(0, 0);
     resize(panel1_->size());
@@ -152,6 +163,12 @@ void TCaptureForm::setReduced(bool on) {
 
 void TCaptureForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  if (reduced_) {
+    // The reduced window is the preview alone: the picture follows the window's size.
+    panel1_->setGeometry(rect());
+    onPanel1Resized();
+    return;
+  }
   if (params_ && params_->Find(QStringLiteral("EcranGauche"))) DisposerFenetre();
 }
 

@@ -33,7 +33,8 @@ void TCaptureForm::NextPanneau() {
 void TCaptureForm::BasculerPanneau() {
   auto& left = params_->Boolean(QStringLiteral("EcranGauche"));
   left.Value = left.Value ? 0 : 1;
-  DisposerFenetre();
+  // The reduced window shows the preview alone; the side counts when it is restored.
+  if (!reduced_) DisposerFenetre();
 }
 
 }  // namespace vistrel::app

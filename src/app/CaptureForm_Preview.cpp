@@ -170,16 +170,19 @@ void TCaptureForm::AppliquerIncrustation() {
     if (overlayApplied_) s->setincrust(params_->IncrustRec(QStringLiteral("IncrustRec")).Value);
     s->SetOverlaySwitch(overlayApplied_);
   }
+  ActualiserStatut();
 }
 
 void TCaptureForm::AppliquerMiroirV() {
   vflipApplied_ = params_->Boolean(QStringLiteral("Want vert Flip")).Value != 0 && processingAllowed_;
   if (filters::Tvt_Superposer* s = superposer()) s->SetVerticalFlip(vflipApplied_);
+  ActualiserStatut();
 }
 
 void TCaptureForm::AppliquerMiroirH() {
   hflipApplied_ = params_->Boolean(QStringLiteral("Want Horz flip")).Value != 0 && processingAllowed_;
   if (filters::Tvt_Superposer* s = superposer()) s->SetHorizontalFlip(hflipApplied_);
+  ActualiserStatut();
 }
 
 void TCaptureForm::setIncruster(bool on) {

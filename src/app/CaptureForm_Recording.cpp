@@ -86,8 +86,9 @@ std::map<QString, actions::THandler> TCaptureForm::recordingHandlers() {
   h["saCapturerBasculeexecute"] = [this](QObject*) { RunCaptureEvent(CaptureEvent::CaptureToggle); };
   h["acProgrammerBasculeExecute"] = [this](QObject*) { RunCaptureEvent(CaptureEvent::ProgrammeToggle); };
   h["acCouperExecute"] = [this](QObject*) { Couper(); };
-  h["taFreezeCaptureTrueExecute"] = [this](QObject*) { setFreezeCapture(true); };
-  h["taFreezeCapturefalseExecute"] = [this](QObject*) { setFreezeCapture(false); };
+  // As for every toggle, the handler of the false state switches the feature on.
+  h["taFreezeCapturefalseExecute"] = [this](QObject*) { setFreezeCapture(true); };
+  h["taFreezeCaptureTrueExecute"] = [this](QObject*) { setFreezeCapture(false); };
   return h;
 }
 

@@ -258,6 +258,10 @@ bool TCaptureForm::activervideo(const QString& name) {
   }
 
   selectText(box, params_->String(QStringLiteral("Source video")).Value);
+  if (etat_ == etatPreview) {
+    setinterfacepreview();
+    traceLine(QStringLiteral("setinterfacepreview passed"));
+  }
   if (sources::TVideoSource* video = currentVideo()) {
     if (video->SceneDetector) video->SceneDetector->processing().ForgetWideScreen();
     dvWideScreen_ = false;
@@ -307,6 +311,7 @@ bool TCaptureForm::ActiverAudio(const QString& name) {
         AvecAudio();
         fillSoundCardEntries(*source);
         sourcesFrame_->gbFormat->setVisible(currentVideo() || currentAudio());
+        ActualiserStatut();
         traceLine(QStringLiteral("Exit ActiverAudio OK"));
       } else if (source) {
         traceLine(QStringLiteral("Connexion audio a échoué"));
@@ -392,6 +397,8 @@ void TCaptureForm::activerformatcapture(uint8_t code) {
   sourcesFrame_->setFramerateVisible(chosen == fcImageImage);
   TSourcesFrame::setGreyText(sourcesFrame_->cboxAudio, chosen == fcImageImage);
   TSourcesFrame::setGreyText(sourcesFrame_->cboxvideo, chosen == fcWav || chosen == fcMp3);
+  // The capture glyph and the status texts follow the format; a recording keeps its own look.
+  if (etat_ == etatPreview) setinterfacepreview();
 }
 
 // ------------------------------------------------------------------------------------------

@@ -23,10 +23,25 @@ void Tplaque::setShapeBounds(const QRect& bounds) {
   update();
 }
 
+void Tplaque::setShapeColour(const QColor& colour) {
+  shapeColour_ = colour;
+  update();
+}
+
+void Tplaque::setShapeStyle(Qt::BrushStyle style) {
+  shapeStyle_ = style;
+  update();
+}
+
+void Tplaque::setPlateColour(const QColor& colour) {
+  plateColour_ = colour;
+  update();
+}
+
 void Tplaque::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::black);
-  painter.fillRect(shape_, Qt::red);
+  painter.fillRect(rect(), plateColour_);
+  painter.fillRect(shape_, QBrush(shapeColour_, shapeStyle_));
 }
 
 // A synchronous send with the same event, as the main window would have received it.

@@ -3,6 +3,7 @@
 // rectangle drawn 12 pixels around it. Keys pressed on it go to the main window unchanged, so
 // every shortcut keeps working in full screen. Closing it only hides it.
 
+#include <QColor>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -17,6 +18,14 @@ class Tplaque : public QWidget {
   // The red rectangle, in the plate's coordinates.
   void setShapeBounds(const QRect& bounds);
   QRect shapeBounds() const { return shape_; }
+  // The rectangle's colour follows the capture state; the capture freeze hatches the rectangle
+  // and gives the plate the button-face colour.
+  void setShapeColour(const QColor& colour);
+  QColor shapeColour() const { return shapeColour_; }
+  void setShapeStyle(Qt::BrushStyle style);
+  Qt::BrushStyle shapeStyle() const { return shapeStyle_; }
+  void setPlateColour(const QColor& colour);
+  QColor plateColour() const { return plateColour_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -27,6 +36,9 @@ class Tplaque : public QWidget {
  private:
   QPointer<QWidget> keyTarget_;
   QRect shape_{0, 0, 65, 65};
+  QColor shapeColour_{Qt::red};
+  Qt::BrushStyle shapeStyle_ = Qt::SolidPattern;
+  QColor plateColour_{Qt::black};
 };
 
 }  // namespace vistrel::app

@@ -7,7 +7,12 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "filters/Tvt_SceneDetect.h"
+#include "platform/media/FilterComponent.h"
+#include "platform/media/IAMTimecodeReader.h"
 #include "settings/CaptureFormats.h"
+#include "sources/CaptureDevice.h"
+#include "sources/Sources.h"
 
 namespace vistrel::app {
 
@@ -355,6 +360,22 @@ QString RecordingDateText(double dateTime) {
   return french.toString(when.date(), QStringLiteral("dddd")) + QLatin1Char(' ') +
          french.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
          french.toString(when.time(), QStringLiteral("HH:mm:ss"));
+}
+
+std::optional<TTapePosition> ReadTapePosition(const sources::TavFlux& source) {
+  using namespace platform::media;
+  // A DV device (it has a scene detector) whose transport is there.
+  if (!source.HasTransport || !source.SceneDetector || !source.Device || !source.Device->SourceFilter)
+    return std::nullopt;
+  const auto reader = interfaceOf<IAMTimecodeReader>(source.Device->SourceFilter->filter());
+  TIMECODE_SAMPLE sample;
+  sample.dwFlags = ED_DEVCAP_TIMECODE_READ;
+  if (!reader || FAILED(reader->GetTimecode(sample))) return std::nullopt;
+  const uint32_t word = sample.timecode.dwFrames;
+  const uint8_t bcd[4] = {uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8), uint8_t(word)};
+  return TTapePosition{
+      TimeCodeText(bcd),
+      RecordingDateText(source.SceneDetector->processing().CurrentRecord().RecordingDateTime)};
 }
 
 }  // namespace vistrel::app

@@ -11,6 +11,10 @@
 
 #include "app/CaptureForm.h"
 
+namespace vistrel::sources {
+class TavFlux;
+}
+
 namespace vistrel::app {
 
 // ---- Transitions -------------------------------------------------------------------------------
@@ -152,5 +156,15 @@ QString AlarmText(int hour, int minute, int second);
 QString TimeCodeText(const uint8_t bcd[4]);
 // The DV recording date ("dddd ddddd tt" in French), empty for 0.
 QString RecordingDateText(double dateTime);
+
+// What a camcorder window shows of its tape: the time code under the heads and the recording
+// date of the current frame (empty when the frame carries none).
+struct TTapePosition {
+  QString timeCode;
+  QString date;
+};
+// None when the source is not a DV device with an available transport, or its time code cannot
+// be read.
+std::optional<TTapePosition> ReadTapePosition(const sources::TavFlux& source);
 
 }  // namespace vistrel::app

@@ -16,18 +16,22 @@
 #include "actions/SuperAction.h"
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
+#include "app/OptionsFrame.h"
+#include "app/Plaque.h"
 #include "app/RecordingState.h"
 #include "app/RecordingWatch.h"
 #include "app/SessionFiles.h"
 #include "app/SourcesFrame.h"
 #include "engine/Tdm.h"
 #include "platform/devices/VirtualDevices.h"
+#include "platform/devices/virtual/TestPattern.h"
 #include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/media/IMediaControl.h"
 #include "platform/shell/Trash.h"
 #include "platform/ui/MessageBoxes.h"
 #include "settings/CaptureFormats.h"
 #include "settings/Parameters.h"
+#include "settings/SavePreferences.h"
 #include "sources/Sources.h"
 #include "support/MediaProbe.h"
 #include "support/TempRoot.h"
@@ -166,12 +170,33 @@ TEST_F(RecordingTest, OverwriteQuestionNoRefusesAndAllSwitchesTheConfirmationOff
   form->runAction(QStringLiteral("saCapturerBascule"));
   EXPECT_EQ(form->etat(), etatCapture);
   EXPECT_EQ(form->params().Boolean(QStringLiteral("Confirmer Video")).Value, 0);
+  EXPECT_FALSE(form->optionsFrame()->cbConfirmerVideo->isChecked());
   pump(300);
   form->runAction(QStringLiteral("saCapturerBascule"));
   EXPECT_GT(QFileInfo(name).size(), 3);
   // The old file went to the trash.
   EXPECT_TRUE(
       QFileInfo::exists(vistrel::platform::shell::trashFolder() + "/files/" + QFileInfo(name).fileName()));
+
+  // The next file of the same name is overwritten without a question.
+  scripted().clearAsked();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatCapture);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_TRUE(scripted().asked().empty());
+
+  // And the choice is saved: the settings read back have the confirmation off.
+  namespace s = vistrel::settings;
+  const auto mode = s::currentStoreMode();
+  s::setCurrentStoreMode(s::spPortable);  // "none" saves nothing
+  // The save takes the store mode from the options panel.
+  form->optionsFrame()->rgPrefs->setItemIndex(s::spPortable);
+  form->SauverPrefs();
+  auto& confirm = form->params().Boolean(QStringLiteral("Confirmer Video")).Value;
+  confirm = 1;
+  form->params().LoadAll();
+  s::setCurrentStoreMode(mode);
+  EXPECT_EQ(confirm, 0);
 }
 
 TEST_F(RecordingTest, TheCaptureFreezeLeavesThePausedStretchOut) {
@@ -192,6 +217,64 @@ TEST_F(RecordingTest, TheCaptureFreezeLeavesThePausedStretchOut) {
   // About two seconds recorded out of four: the file holds no sound of the pause.
   EXPECT_GT(probed.durationSeconds, 1.3);
   EXPECT_LT(probed.durationSeconds, 3.0);
+}
+
+// The test camera's frame counters in a raw AVI file (bottom-up RGB24, 720 x 576).
+std::vector<int64_t> frameCounters(const QString& path) {
+  std::vector<int64_t> numbers;
+  for (const auto& frame : vistrel::testing::probeVideoFrames(path)) {
+    if (frame.size() < size_t(720 * 576 * 3)) return {};
+    numbers.push_back(vistrel::platform::devices::readFrameCounter(frame.data(), 720, 576));
+  }
+  return numbers;
+}
+
+// The camera at 720 x 576 (25 frames a second), whose frames an "avi natif" file keeps raw.
+void choosePal(TCaptureForm& form) {
+  const auto pal = vistrel::platform::media::MediaType::rgb24(720, 576, vistrel::platform::media::UNITS / 25);
+  auto& dm = form.dm();
+  for (size_t i = 0; i < dm.CaptureFormats().size(); ++i)
+    if (dm.CaptureFormats()[i] == pal) dm.FormatIndex = static_cast<int>(i) + 1;
+  ASSERT_GT(dm.FormatIndex, 0);
+  ASSERT_TRUE(dm.Connect(*dm.CurrentVideoSource()));
+  dm.Run();
+}
+
+TEST_F(RecordingTest, TheCaptureFreezeOfAnAviLeavesThePausedStretchOutAndKeepsTheSoundInStep) {
+  choosePal(*form);
+  chooseFormat("avi natif");
+  const QString name = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  pump(1500);
+  form->setFreezeCapture(true);
+  pump(2000);
+  form->setFreezeCapture(false);
+  pump(1500);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  const auto counters = frameCounters(name);
+  ASSERT_GT(counters.size(), 40u);
+  // One jump over the pause (two seconds, 50 frames); elsewhere the frames follow each other
+  // (a loaded machine may make the camera skip a few).
+  int pauses = 0;
+  for (size_t i = 1; i < counters.size(); ++i) {
+    ASSERT_GT(counters[i], counters[i - 1]) << i;  // none twice
+    pauses += counters[i] - counters[i - 1] > 30;
+  }
+  EXPECT_EQ(pauses, 1);
+  const auto probed = vistrel::testing::probeMedia(name);
+  ASSERT_TRUE(probed.opened);
+  const vistrel::testing::ProbedStream *v = nullptr, *a = nullptr;
+  for (const auto& st : probed.streams) (st.type == AVMEDIA_TYPE_VIDEO ? v : a) = &st;
+  ASSERT_TRUE(v && a);
+  // The pause is not kept as empty frames: the file's length is its frames'.
+  constexpr double frame = 0.04;
+  EXPECT_LT(v->durationSeconds, (v->packets + 10) * frame);
+  const double sound = double(a->bytes) / (4.0 * a->sampleRate);
+  // And the sound goes on where the frames go on: in step, within a frame, all along the file.
+  const auto drift = vistrel::testing::probeSoundDrift(name, frame, std::min(sound, v->durationSeconds));
+  EXPECT_GT(drift.frames, 40);
+  EXPECT_LE(std::abs(drift.worst), frame + 0.001) << "at " << drift.at << " s";
 }
 
 // A DV camcorder whose tape has a recording break: its scenes go to a scene file beside the video.
@@ -223,6 +306,72 @@ TEST_F(DvRecordingTest, ScnOnWritesTheScenesOfTheTape) {
   EXPECT_GE(count, 2);
   const int firstRecord = 4 + 7 + path.size() + 8 + 4;
   EXPECT_EQ(d.size(), 65 + path.size() + firstRecord + (count - 1) * 35);
+}
+
+TEST_F(DvRecordingTest, TheTimerShowsTheTapePositionOfTheCamcorderInEveryState) {
+  std::vector<std::pair<QString, QString>> shown;
+  form->ShowTapePosition = [&](vistrel::sources::TavFlux& source, const QString& timeCode,
+                               const QString& date) {
+    EXPECT_EQ(&source, static_cast<vistrel::sources::TavFlux*>(form->currentVideo()));
+    shown.emplace_back(timeCode, date);
+  };
+  ASSERT_TRUE(waitFor([&] { return shown.size() >= 2; }));
+  // Hours without their leading zero, then minutes, seconds and frames on two digits.
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,2}:\\d\\d:\\d\\d:\\d\\d$"))
+                  .match(shown.back().first)
+                  .hasMatch())
+      << shown.back().first.toStdString();
+  // The tape was recorded on 25 December 2005 (the break jumps an hour later).
+  EXPECT_TRUE(shown.back().second.contains(QStringLiteral("2005"))) << shown.back().second.toStdString();
+  chooseFormat("dv type 2 natif");
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  const size_t before = shown.size();
+  ASSERT_TRUE(waitFor([&] { return shown.size() >= before + 2; }));
+  form->runAction(QStringLiteral("saCapturerBascule"));
+}
+
+TEST_F(DvRecordingTest, DivXAtHalfSizeRecordsHalfFramesAndShowsTheDescriptionAgain) {
+  form->optionsFrame()->cbDVDemiSiDivX->setChecked(true);
+  chooseFormat("divx");
+  QLabel* description = form->sourcesFrame()->LabVideo;
+  const QString name = form->videoFileName();
+  // The connection's description names the stream's format; the reconnections at half size and
+  // back give the size and rate alone, of the raw DV stream.
+  ASSERT_TRUE(description->text().startsWith(QStringLiteral("dvsd - "))) << description->text().toStdString();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  EXPECT_EQ(description->text(), QStringLiteral("720x576 - 25.00 fps"));
+  description->clear();
+  pump(800);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(description->text(), QStringLiteral("720x576 - 25.00 fps"));
+  const auto probed = vistrel::testing::probeMedia(name);
+  ASSERT_TRUE(probed.opened);
+  bool half = false;
+  for (const auto& st : probed.streams) half = half || (st.type == AVMEDIA_TYPE_VIDEO && st.height == 288);
+  EXPECT_TRUE(half);
+}
+
+TEST_F(RecordingTest, ThePlateFollowsTheStatesAndTheFreezeHatchesIt) {
+  Tplaque plaque;
+  form->setPlaque(&plaque);
+  chooseFormat("Wav");
+  EXPECT_EQ(plaque.shapeColour(), QColor(Qt::black));
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  EXPECT_EQ(plaque.shapeColour(), QColor(255, 0, 0));
+  form->setFreezeCapture(true);
+  EXPECT_EQ(plaque.shapeStyle(), Qt::DiagCrossPattern);
+  EXPECT_EQ(plaque.plateColour(), form->palette().color(QPalette::Button));
+  EXPECT_EQ(form->pictureFrame()->palette().brush(QPalette::Window).style(), Qt::DiagCrossPattern);
+  form->setFreezeCapture(false);
+  EXPECT_EQ(plaque.shapeStyle(), Qt::SolidPattern);
+  EXPECT_EQ(plaque.plateColour(), QColor(Qt::black));
+  EXPECT_EQ(form->pictureFrame()->palette().brush(QPalette::Window).style(), Qt::SolidPattern);
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(plaque.shapeColour(), QColor(Qt::black));
+  form->setPlaque(nullptr);
 }
 
 class TwoCamerasRecordingTest : public RecordingTest {
