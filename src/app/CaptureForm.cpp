@@ -254,7 +254,7 @@ void TCaptureForm::ChargerPrefs2() {
 void TCaptureForm::SauverPrefs() {
   if (settings::currentStoreMode() == settings::spNone) return;
   guarded([&] {
-    // "EcranGauche" is the side itself: the panel switching changes it in place.
+    // "EcranGauche" needs no copy: the panel switching changes the setting itself.
     auto checked = [this](const char* name) -> uint8_t {
       const auto* a = action(QString::fromLatin1(name));
       return a && a->isChecked() ? 1 : 0;
