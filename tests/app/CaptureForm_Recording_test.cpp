@@ -24,6 +24,7 @@
 #include "app/SourcesFrame.h"
 #include "engine/Tdm.h"
 #include "platform/devices/VirtualDevices.h"
+#include "platform/devices/virtual/DvTapeFile.h"
 #include "platform/devices/virtual/TestPattern.h"
 #include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/media/IMediaControl.h"
@@ -82,7 +83,9 @@ class RecordingTest : public ::testing::Test {
   void chooseFormat(const char* name) {
     QComboBox* box = form->sourcesFrame()->cbFormatCapture;
     const int index = box->findText(QString::fromUtf8(name));
-    ASSERT_GE(index, 0) << name;
+    QStringList offered;
+    for (int i = 0; i < box->count(); ++i) offered << box->itemText(i);
+    ASSERT_GE(index, 0) << name << " among " << offered.join(QStringLiteral(", ")).toStdString();
     box->setCurrentIndex(index);
     emit box->activated(index);
     ASSERT_EQ(form->params().Enum(QStringLiteral("Capture Format")).Value,
@@ -372,6 +375,83 @@ TEST_F(RecordingTest, ThePlateFollowsTheStatesAndTheFreezeHatchesIt) {
   form->runAction(QStringLiteral("saCapturerBascule"));
   EXPECT_EQ(plaque.shapeColour(), QColor(Qt::black));
   form->setPlaque(nullptr);
+}
+
+// Three cuts of each kind of writer: the engine's AVI writer, the DV device's own type 1 chain
+// (removed and built again) and the engine's stream writer of a native MPEG recording.
+class CutRecordingTest : public RecordingTest {
+ protected:
+  QByteArray deviceLines() const override {
+    return "camera Camera A\nmicrophone Micro\ndvcam Camescope ; camera\nmpegcard Carte MPEG\n";
+  }
+  // Records with three cuts; the four files, with their sizes when each was finished.
+  std::vector<std::pair<QString, qint64>> recordWithThreeCuts() {
+    std::vector<std::pair<QString, qint64>> files;
+    form->runAction(QStringLiteral("saCapturerBascule"));
+    EXPECT_EQ(form->etat(), etatCapture);
+    for (int i = 0; i < 4; ++i) {
+      const QString name = form->videoFileName();
+      pump(700);
+      form->runAction(QString::fromLatin1(i < 3 ? "acCouper" : "saCapturerBascule"));
+      files.emplace_back(name, QFileInfo(name).size());
+    }
+    EXPECT_EQ(form->etat(), etatPreview);
+    return files;
+  }
+};
+
+TEST_F(CutRecordingTest, NoFrameTwiceAndEachFileKeptAsItWasFinished) {
+  struct Case {
+    const char* video;
+    const char* format;
+  };
+  for (const Case c : {Case{"Camera A", "avi natif"}, Case{"DV Source - Video", "dv type 1 natif"},
+                       Case{"Carte MPEG", "flux mpeg2 natif"}}) {
+    SCOPED_TRACE(c.format);
+    QComboBox* videos = form->sourcesFrame()->cboxvideo;
+    QStringList listed;
+    for (int i = 0; i < videos->count(); ++i) listed << videos->itemText(i);
+    ASSERT_GE(videos->findText(QString::fromUtf8(c.video)), 0)
+        << listed.join(QStringLiteral(", ")).toStdString();
+    videos->setCurrentIndex(videos->findText(QString::fromUtf8(c.video)));
+    emit videos->activated(videos->currentIndex());
+    ASSERT_TRUE(form->currentVideo() && form->currentVideo()->SourceName == QString::fromUtf8(c.video));
+    if (c.format == std::string("avi natif")) choosePal(*form);
+    chooseFormat(c.format);
+    const int before = form->sessionFiles().Count();
+    const auto files = recordWithThreeCuts();
+    ASSERT_EQ(form->sessionFiles().Count(), before + 4);
+    std::vector<int64_t> previousCodes;
+    for (const auto& [name, size] : files) {
+      SCOPED_TRACE(name.toStdString());
+      // A cut never writes into a finished file again.
+      EXPECT_EQ(QFileInfo(name).size(), size);
+      const auto frames = vistrel::testing::probeVideoFrames(name);
+      ASSERT_GT(frames.size(), 5u);
+      if (c.format == std::string("avi natif")) {
+        // Each run of the camera counts its frames from 0: every file starts at its first frame
+        // and holds each frame once, in order (a loaded machine may make the camera skip some).
+        const auto counters = frameCounters(name);
+        ASSERT_EQ(counters.size(), frames.size());
+        EXPECT_LT(counters.front(), 5);
+        for (size_t i = 1; i < counters.size(); ++i) EXPECT_GT(counters[i], counters[i - 1]) << i;
+      } else if (c.format == std::string("dv type 1 natif")) {
+        // The camcorder's time code runs on across the cuts: no frame of a file is in another.
+        std::vector<int64_t> codes;
+        for (const auto& f : frames) {
+          vistrel::platform::media::dv::TimeCode t;
+          ASSERT_TRUE(
+              vistrel::platform::devices::readTimeCodePack(f, vistrel::platform::media::dv::System::Pal, t));
+          codes.push_back(((int64_t(t.hours) * 60 + t.minutes) * 60 + t.seconds) * 25 + t.frames);
+        }
+        if (!previousCodes.empty()) {
+          EXPECT_GT(codes.front(), previousCodes.back());
+        }
+        for (size_t i = 1; i < codes.size(); ++i) EXPECT_GT(codes[i], codes[i - 1]) << i;
+        previousCodes = codes;
+      }
+    }
+  }
 }
 
 class TwoCamerasRecordingTest : public RecordingTest {
