@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/media/dv/DvAudio.h"
 #include "platform/media/dv/DvCodec.h"
 
 using namespace vistrel::platform::media::dv;
@@ -152,6 +153,25 @@ TEST(DvInterleave, EveryPictureLeavesWithItsSoundWhenPicturesComeFirstAndSoundSt
     EXPECT_TRUE(std::all_of(received.begin() + static_cast<ptrdiff_t>(sent.size()), received.end(),
                             [](int16_t v) { return v == 0; }));
   }
+}
+
+// Sound that runs on with no picture to carry it is not kept without end: the newest ten
+// seconds wait, the oldest go, and the next picture carries the sound of ten seconds ago.
+TEST(DvInterleave, SoundWithoutPicturesKeepsOnlyItsNewestSeconds) {
+  DvMuxer muxer;
+  ASSERT_TRUE(muxer.open(System::Pal, 32000));
+  constexpr int kSeconds = DvMuxer::kMostWaitingSoundSeconds + 2;
+  for (int second = 0; second < kSeconds; ++second) {
+    // Each second's samples carry the second's number.
+    ASSERT_TRUE(muxer.addAudio(std::vector<int16_t>(32000 * 2, static_cast<int16_t>(second + 1))));
+  }
+  ASSERT_TRUE(muxer.addVideo(encodedFrame(System::Pal)));
+  const auto frames = muxer.takeFrames();
+  ASSERT_EQ(frames.size(), 1u);
+  AudioFormat format;
+  std::vector<int16_t> sound;
+  ASSERT_TRUE(readFrameAudio(frames[0], System::Pal, format, sound));
+  EXPECT_EQ(sound.front(), kSeconds - DvMuxer::kMostWaitingSoundSeconds + 1);
 }
 
 }  // namespace
