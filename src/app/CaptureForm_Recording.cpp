@@ -1,5 +1,6 @@
 // Recording control of the main window: start, stop, cut and freeze of a recording, the looks of
 // the capture states, and the status panels' texts while previewing and recording.
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include "app/CaptureForm.h"
 #include "app/DossiersFrame.h"
 #include "app/OptionsFrame.h"
+#include "app/Plaque.h"
 #include "app/RecordingState.h"
 #include "app/RecordingWatch.h"
 #include "app/SceneFile.h"
@@ -125,8 +127,12 @@ bool TCaptureForm::startCapture() {
         const Answer a =
             showMessage(MessageKind::Warning, OverwriteQuestion(videoFileName_), Buttons::YesNoAll);
         if (a == Answer::No) return false;
-        // The options panel's box mirrors the setting.
-        if (a == Answer::All) confirm = 0;
+        if (a == Answer::All) {
+          // Unchecking the options panel's box clears the setting through its handler; the
+          // settings are saved from the box, so a cleared setting alone would come back.
+          if (optionsFrame_) optionsFrame_->cbConfirmerVideo->setChecked(false);
+          confirm = 0;
+        }
       }
       const QString folder = QFileInfo(videoFileName_).absolutePath();
       if (confirm && !QFileInfo::exists(folder)) {
@@ -212,6 +218,13 @@ bool TCaptureForm::buildRecording(uint8_t format) {
   choices.CustomWmvProfile = optionsFrame_->ProfilWmvChoisi();
   // The encoder the DivX page shows, also when it is the default rather than the favourite.
   if (optionsFrame_->DivxFound()) choices.DivxCompressor = optionsFrame_->cboxdivx->currentText();
+  // "DV demi si DivX" reconnects the camcorder at half size, and the stop brings the full size
+  // back: the sources panel shows the description each time.
+  auto showDescription = [this](const QString& text) {
+    if (sourcesFrame_) sourcesFrame_->LabVideo->setText(text);
+  };
+  choices.ShowVideoDescription = showDescription;
+  dm().ShowVideoDescription = showDescription;
   engine::TRecorder recorder(dm(), *params_, std::move(choices));
   const QString file = videoFileName_;
   switch (RequestFor(format)) {
@@ -387,18 +400,24 @@ void TCaptureForm::Couper() {
 
 void TCaptureForm::setFreezeCapture(bool on) {
   if (auto* a = action(QStringLiteral("taFreezeCapture"))) a->SetChecked(on);
+  const Qt::BrushStyle style = on ? Qt::DiagCrossPattern : Qt::SolidPattern;
   if (shape2_) {
     QPalette p = shape2_->palette();
     QBrush brush = p.brush(QPalette::Window);
-    brush.setStyle(on ? Qt::DiagCrossPattern : Qt::SolidPattern);
+    brush.setStyle(style);
     p.setBrush(QPalette::Window, brush);
     shape2_->setPalette(p);
     shape2_->setAutoFillBackground(true);
   }
+  if (plaque_) {
+    plaque_->setShapeStyle(style);
+    plaque_->setPlateColour(on ? palette().color(QPalette::Button) : QColor(Qt::black));
+  }
   if (dm_) {
-    // The file stays open: what arrives meanwhile is dropped before the writers.
-    dm_->ControlCaptureVideo->SetDrop(on);
-    dm_->AudioCapTamponer->SetDrop(on);
+    // The file stays open: what arrives meanwhile is dropped before the writers, and what comes
+    // after the pause is stamped as going on from where it paused, frames and sound alike.
+    dm_->ControlCaptureVideo->Hold(on);
+    dm_->AudioCapTamponer->Hold(on);
   }
   params_->Boolean(QStringLiteral("Freeze Capture")).Value = on ? 1 : 0;
 }
@@ -430,6 +449,10 @@ void TCaptureForm::applyLook(const TInterfaceLook& look) {
                look.previewColour.isValid() ? look.previewColour : palette().color(QPalette::Window));
     s->setPalette(p);
   }
+  if (plaque_) plaque_->setShapeColour(look.plateColour);
+  // The schedule's start group and its Now button, where the window has them.
+  for (const char* name : {"gbDebut", "NowBtn"})
+    if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setVisible(look.scheduleStartShown);
   if (sourcesFrame_) {
     sourcesFrame_->gbVideo->setEnabled(look.sourceGroupsEnabled);
     sourcesFrame_->gbAudio->setEnabled(look.sourceGroupsEnabled);
@@ -456,6 +479,9 @@ void TCaptureForm::applyLook(const TInterfaceLook& look) {
   }
   const int glyph = look.captureGlyph == kImageFromSources ? captureImage : look.captureGlyph;
   if (btnCapture_ && glyph >= 0 && glyph < images_.size()) btnCapture_->setIcon(images_.at(glyph));
+  if (auto* prog = findChild<QAbstractButton*>(QStringLiteral("ProgBtn"));
+      prog && look.progGlyph >= 0 && look.progGlyph < images_.size())
+    prog->setIcon(images_.at(look.progGlyph));
 }
 
 std::optional<QString> TCaptureForm::connectedVideoName() const {
@@ -522,7 +548,21 @@ void TCaptureForm::AfficherStatut() {
 }
 
 void TCaptureForm::DroppedActionTimer() {
-  if (etat_ != etatCapture && etat_ != etatProgCapture) return;
+  if (etat_ == etatCapture || etat_ == etatProgCapture) showRecordingProgress();
+  // In every state: the tape position of the DV sources, for their camcorder windows; the audio
+  // source's only when it is another device's.
+  if (!ShowTapePosition) return;
+  auto* video = currentVideo();
+  auto* audio = currentAudio();
+  for (sources::TavFlux* source :
+       {static_cast<sources::TavFlux*>(video), static_cast<sources::TavFlux*>(audio)}) {
+    if (!source || (source == audio && video && audio->Device == video->Device)) continue;
+    if (const auto position = ReadTapePosition(*source))
+      ShowTapePosition(*source, position->timeCode, position->date);
+  }
+}
+
+void TCaptureForm::showRecordingProgress() {
   if (!statusBar_) return;
   statusBar_->setPanel(2, DurationText(recordingStart_.msecsTo(QDateTime::currentDateTime())));
   std::optional<TDroppedCounts> counts;
