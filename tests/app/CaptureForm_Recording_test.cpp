@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QtEndian>
 #include <csignal>
 
 #include <sys/resource.h>
@@ -27,6 +28,7 @@
 #include "platform/devices/virtual/DvTapeFile.h"
 #include "platform/devices/virtual/TestPattern.h"
 #include "platform/devices/virtual/VirtualCamera.h"
+#include "platform/devices/virtual/VirtualDvCamera.h"
 #include "platform/media/IMediaControl.h"
 #include "platform/shell/Trash.h"
 #include "platform/ui/MessageBoxes.h"
@@ -375,6 +377,61 @@ TEST_F(RecordingTest, ThePlateFollowsTheStatesAndTheFreezeHatchesIt) {
   form->runAction(QStringLiteral("saCapturerBascule"));
   EXPECT_EQ(plaque.shapeColour(), QColor(Qt::black));
   form->setPlaque(nullptr);
+}
+
+// A deck whose tape breaks six seconds in, so that the break falls inside a recording started
+// soon after the preview.
+class DvSceneTest : public RecordingTest {
+ protected:
+  QByteArray deviceLines() const override { return "dvcam Camescope ; vcr ; break=150+3600\n"; }
+};
+
+TEST_F(DvSceneTest, TheSceneRecordsNumberTheFramesOfTheFile) {
+  form->params().Boolean(QStringLiteral("scn")).Value = 1;
+  chooseFormat("dv type 2 natif");
+  const QString name = form->videoFileName();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  ASSERT_EQ(form->etat(), etatCapture);
+  // Until the camcorder's time code is well past the break.
+  ASSERT_TRUE(waitFor([&] {
+    auto* dv =
+        dynamic_cast<vistrel::platform::devices::VirtualDvCamera*>(form->dm().VideoCaptureFilter.get());
+    return dv && dv->tapePosition() > 175;
+  }));
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  // The file's frame where the tape's second scene begins.
+  const auto frames = vistrel::testing::probeVideoFrames(name);
+  int64_t breakAt = -1;
+  for (size_t i = 0; i < frames.size() && breakAt < 0; ++i) {
+    vistrel::platform::media::dv::TimeCode t;
+    ASSERT_TRUE(vistrel::platform::devices::readTimeCodePack(frames[i],
+                                                             vistrel::platform::media::dv::System::Pal, t));
+    if (t.seconds == 6 && t.frames == 0) breakAt = int64_t(i);
+  }
+  ASSERT_GT(breakAt, 0) << "the recording began after the break";
+  QFile f(SceneFileName(name));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray d = f.readAll();
+  const int L = uint8_t(d.at(24));
+  auto i32 = [&](int at) { return qFromLittleEndian<int32_t>(d.constData() + at); };
+  const int count = qFromLittleEndian<uint16_t>(d.constData() + 33 + L);
+  ASSERT_EQ(count, 2);  // the break, and the stop
+  // The detector counts from 0 the frames it saw since the graph started, as the file numbers
+  // its frames; the scene file adds 1. The first record, written at the break, carries the
+  // frame where the second scene begins.
+  const int first = 65 + L;
+  EXPECT_EQ(i32(first), breakAt + 1);
+  EXPECT_EQ(i32(first + 11 + L + 8), breakAt + 1);
+  // The second, at the stop: the scene from the break to the last frame the detector saw. That
+  // frame may be one the stop caught on its way to the file: a frame more than the file holds.
+  const int second = first + 4 + 7 + L + 8 + 4;
+  ASSERT_EQ(d.size(), second + 35);
+  const int64_t inFile = int64_t(frames.size()) - breakAt;
+  for (int at : {9, 23, 31}) EXPECT_EQ(i32(second + at), breakAt + 1) << at;
+  for (int at : {13, 27}) {
+    EXPECT_GE(i32(second + at), inFile) << at;
+    EXPECT_LE(i32(second + at), inFile + 1) << at;
+  }
 }
 
 // Three cuts of each kind of writer: the engine's AVI writer, the DV device's own type 1 chain
