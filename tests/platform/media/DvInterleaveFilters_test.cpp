@@ -199,6 +199,11 @@ TEST(DvInterleaveFilters, TwelveBitSoundRecordsAsType1AndType2) {
     EXPECT_EQ(layout.streams[0].fccHandler, "dvsd");
     const QByteArray strf = layout.streams[0].strf;
     ASSERT_EQ(strf.size(), type2 ? 72 : 32);
+    if (type2) {
+      uint32_t sizeImage = 0;  // the splitter's video type: one frame's bytes
+      std::memcpy(&sizeImage, strf.constData() + 20, 4);
+      EXPECT_EQ(sizeImage, dv::kPalFrameBytes);
+    }
     DVINFO info;
     std::memcpy(&info, strf.constData() + (type2 ? 40 : 0), sizeof info);
     EXPECT_EQ(info.dwDVAAuxSrc >> 27 & 7, 2u);  // 32 kHz
