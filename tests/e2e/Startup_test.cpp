@@ -1,9 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-
-#include <QDir>
-#include <QFile>
-#include <QThread>
 
 #include "e2e/ProgramRun.h"
 #include "support/TempRoot.h"
@@ -40,33 +35,6 @@ TEST(Startup, AMissingVersionKeyWarnsWithErreur) {
   ASSERT_TRUE(run.finished);
   EXPECT_TRUE(run.standardError.contains(QStringLiteral("Vous avez DirectX Erreur.")))
       << run.standardError.toStdString();
-}
-
-TEST(Startup, ASignalClosesTheWindowAsItsCloseBoxWould) {
-  TempRoot root;
-  QProcess process;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("VISTREL_ROOT"), root.path());
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("VISTREL_DEVICES"), QStringLiteral("none"));
-  env.insert(QStringLiteral("VISTREL_TRACE"), QStringLiteral("1"));
-  env.insert(QStringLiteral("VISTREL_ANSWERS"), QStringLiteral("aucun"));
-  process.setProcessEnvironment(env);
-  process.start(QStringLiteral(VISTREL_EXECUTABLE), {});
-  ASSERT_TRUE(process.waitForStarted(5000));
-  QString err;
-  for (int i = 0; i < 100 && !err.contains(QStringLiteral("Exit AppEventsIdle")); ++i) {
-    process.waitForReadyRead(100);
-    err += QString::fromUtf8(process.readAllStandardError());
-  }
-  ASSERT_TRUE(err.contains(QStringLiteral("Exit AppEventsIdle"))) << err.toStdString();
-  ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-  ASSERT_TRUE(process.waitForFinished(10000));
-  err += QString::fromUtf8(process.readAllStandardError());
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process.exitCode(), 0);
-  EXPECT_TRUE(err.contains(QStringLiteral("Enter FormCloseQuery"))) << err.toStdString();
-  EXPECT_TRUE(err.contains(QStringLiteral("Exit FormDestroy")));
 }
 
 }  // namespace
