@@ -25,6 +25,7 @@
 
 #include "actions/ActionList.h"
 
+#include "app/NeedleGauge.h"
 #include "app/Plaque.h"
 #include "app/RecordingWatch.h"  // recording control
 #include "app/SceneFile.h"       // recording control
@@ -348,7 +349,7 @@ class TCaptureForm : public QWidget {
   QWidget* panelBoutons_ = nullptr;
   QLabel* lblVolume_ = nullptr;
   QSlider* tb_ = nullptr;
-  QLabel* gaugeVolume_ = nullptr;
+  TNeedleGauge* gaugeVolume_ = nullptr;
   QPushButton* btnCapture_ = nullptr;
   QPushButton* btnCouper_ = nullptr;
   QPushButton* btnGrab_ = nullptr;
@@ -430,7 +431,8 @@ class TCaptureForm : public QWidget {
   // in every state, for the camcorder window that shows them (unset: no window shows them).
   std::function<void(sources::TavFlux&, const QString& timeCode, const QString& date)> ShowTapePosition;
   // Stops the recording, with a message, when its file vanished or its video device stalled.
-  void watchRecording(std::optional<int64_t> videoFrames);
+  // `frames`: the video device's frames, or the sound device's blocks when `sound`.
+  void watchRecording(std::optional<int64_t> frames, bool sound = false);
   void showRecordingProgress();  // DroppedActionTimer's duration and frame counts
   // The alarm handlers of the schedule.
   void lancerEnregistrement();

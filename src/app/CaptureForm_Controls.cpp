@@ -95,6 +95,12 @@ void TCaptureForm::createControls() {
   shape1_->setObjectName(QStringLiteral("Shape1"));
   shape1_->setFrameShape(QFrame::Box);
   shape1_->resize(20, 20);
+  shape1_->setAutoFillBackground(true);
+  {
+    QPalette hatched = shape1_->palette();
+    hatched.setBrush(QPalette::Window, QBrush(palette().color(QPalette::WindowText), Qt::BDiagPattern));
+    shape1_->setPalette(hatched);
+  }
   shape1_->setToolTip(QStringLiteral(
       "Cliquez sur ce coin pour faire apparaître ou disparaitre\r\nles curseurs de position de "
       "l'incrustation."));
@@ -110,7 +116,7 @@ void TCaptureForm::createControls() {
   tb_->setRange(0, 10000);
   tb_->setSingleStep(100);
   tb_->setPageStep(100);
-  tb_->setGeometry(8, 22, 120, 24);
+  tb_->setGeometry(8, 22, 116, 24);
   tb_->setToolTip(
       QStringLiteral("Modifier le volume de l'écoute Audio.\r\nN'a pas d'effet sur le volume enregistré."));
   connect(tb_, &QSlider::valueChanged, this, [this] {
@@ -118,11 +124,9 @@ void TCaptureForm::createControls() {
       params_->Integer(QStringLiteral("Volume")).Value = tb_->value();
     AppliquerVolume();
   });
-  gaugeVolume_ = new QLabel(panelBoutons_);
+  gaugeVolume_ = new TNeedleGauge(panelBoutons_);
   gaugeVolume_->setObjectName(QStringLiteral("gaugeVolume"));
-  gaugeVolume_->setGeometry(8, 48, 120, 24);
-  gaugeVolume_->setAlignment(Qt::AlignCenter);
-  gaugeVolume_->setFrameShape(QFrame::StyledPanel);
+  gaugeVolume_->setGeometry(36, 46, 60, 34);
   gaugeVolume_->setToolTip(QStringLiteral(
       "Volume de la reproduction sonore.\r\nTapez + ou - au clavier numérique pour le modifier."));
 
@@ -130,7 +134,8 @@ void TCaptureForm::createControls() {
   btnCapture_ = new QPushButton(QStringLiteral("Capturer"), panelBoutons_);
   btnCapture_->setObjectName(QStringLiteral("btnCapture"));
   btnCapture_->setFont(arial);
-  btnCapture_->setGeometry(140, 8, 120, 64);
+  // The buttons end before the option panels, which stand over the preview area's last pixels.
+  btnCapture_->setGeometry(132, 8, 120, 64);
   btnCouper_ = new QPushButton(QString(), panelBoutons_);
   btnCouper_->setObjectName(QStringLiteral("btnCouper"));
   QFont bold = arial;
@@ -138,12 +143,12 @@ void TCaptureForm::createControls() {
   btnCouper_->setFont(bold);
   btnCouper_->setStyleSheet(QStringLiteral("color: red"));
   btnCouper_->setIcon(images_.value(29));
-  btnCouper_->setGeometry(266, 8, 44, 64);
+  btnCouper_->setGeometry(258, 8, 44, 64);
   btnGrab_ = new QPushButton(QStringLiteral("Grab!"), panelBoutons_);
   btnGrab_->setObjectName(QStringLiteral("btnGrab"));
   btnGrab_->setFont(arial);
   btnGrab_->setIcon(images_.value(6));
-  btnGrab_->setGeometry(316, 8, 94, 64);
+  btnGrab_->setGeometry(308, 8, 90, 64);
 
   statusBar_ = new StatusPanels(this);
 }

@@ -110,7 +110,7 @@ void TCaptureForm::AppliquerVolume() {
       params_->Find(QStringLiteral("Mute On")) && params_->Boolean(QStringLiteral("Mute On")).Value != 0;
   engineVolume_ = mute ? 0 : tb_->value();
   if (dm_) dm_->SetVolume(engineVolume_);
-  gaugeVolume_->setText(QString::number(engineVolume_ / 100));
+  gaugeVolume_->setProgress(engineVolume_ / 100);
 }
 
 void TCaptureForm::setMute(bool on) {
