@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSlider>
 #include <QThread>
+#include <cmath>
+#include <cstring>
+#include <mutex>
 #include <thread>
 
+#include "platform/devices/v4l2/V4l2PropertyPages.h"
 #include "platform/devices/virtual/TestPattern.h"
 #include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/devices/virtual/VirtualCamera.h"
@@ -16,10 +22,13 @@
 #include "platform/media/IAMDroppedFrames.h"
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/IAMVideoProcAmp.h"
+#include "platform/media/ISpecifyPropertyPages.h"
 #include "platform/media/SystemDeviceEnum.h"
+#include "platform/media/filters/ColorSpaceConverter.h"
 #include "platform/media/filters/FileWriter.h"
 #include "platform/media/filters/InfTee.h"
 #include "platform/media/filters/NullRenderer.h"
+#include "platform/media/filters/SampleGrabber.h"
 #include "support/TempRoot.h"
 
 using namespace vistrel::platform;
@@ -129,7 +138,32 @@ TEST(VirtualCamera, StreamConfigAndControls) {
   ASSERT_TRUE(cfg);
   int32_t count = 0, size = 0;
   cfg->GetNumberOfCapabilities(count, size);
-  EXPECT_EQ(count, 20);
+  ASSERT_EQ(count, 30);
+  // RGB24, YUY2 and MJPEG, each at five sizes and two rates, in that order.
+  const GUID subtypes[3] = {MEDIASUBTYPE_RGB24, MEDIASUBTYPE_YUY2, MEDIASUBTYPE_MJPG};
+  const int sizes[5][2] = {{320, 240}, {640, 480}, {720, 576}, {1280, 720}, {1920, 1080}};
+  for (int i = 0; i < count; ++i) {
+    MediaType t;
+    std::vector<uint8_t> caps;
+    ASSERT_EQ(cfg->GetStreamCaps(i, t, caps), S_OK);
+    ASSERT_EQ(caps.size(), sizeof(VIDEO_STREAM_CONFIG_CAPS));
+    VIDEO_STREAM_CONFIG_CAPS c;
+    std::memcpy(&c, caps.data(), sizeof c);
+    const auto bmi = t.bitmapHeader();
+    ASSERT_TRUE(bmi);
+    EXPECT_EQ(t.subtype, subtypes[i / 10]) << i;
+    EXPECT_EQ(bmi->biWidth, sizes[i / 2 % 5][0]) << i;
+    EXPECT_EQ(bmi->biHeight, sizes[i / 2 % 5][1]) << i;
+    EXPECT_EQ(t.averageTimePerFrame(), i % 2 ? UNITS / 30 : UNITS / 25) << i;
+    EXPECT_EQ(c.maxWidth, bmi->biWidth);
+    EXPECT_EQ(c.MinFrameInterval, t.averageTimePerFrame());
+    // A JPEG frame's size varies; its buffer holds a raw frame.
+    EXPECT_EQ(t.bFixedSizeSamples, t.subtype != MEDIASUBTYPE_MJPG) << i;
+    EXPECT_FALSE(t.bTemporalCompression);
+  }
+  MediaType past;
+  std::vector<uint8_t> pastCaps;
+  EXPECT_EQ(cfg->GetStreamCaps(count, past, pastCaps), S_FALSE);
   MediaType yuy2 =
       MediaType::video(MEDIASUBTYPE_YUY2, 720, 576, 16, makeFourcc('Y', 'U', 'Y', '2'), UNITS / 25);
   EXPECT_EQ(cfg->SetFormat(yuy2), S_OK);
@@ -194,55 +228,220 @@ TEST(ToneMicrophone, NamedInputsChooseTheTone) {
   EXPECT_NE(samples[20], 0);
 }
 
-TEST(VirtualCamera, GraphThroughATeeWritesExactlyTheFramesDelivered) {
-  vistrel::testing::TempRoot root;
-  auto g = FilterGraph::create();
-  auto b = CaptureGraphBuilder2::create();
-  b->SetFiltergraph(g);
-  auto cam = std::make_shared<VirtualCamera>(QStringLiteral("Cam"));
-  auto tee = InfTee::create();
-  auto null = std::make_shared<NullRenderer>();
-  auto writer = FileWriter::create();
-  interfaceOf<IFileSinkFilter>(writer)->SetFileName(root.file("frames.raw"), nullptr);
-  g->AddFilter(cam, "cam");
-  g->AddFilter(tee, "tee");
-  g->AddFilter(null, "null");
-  g->AddFilter(writer, "writer");
-  const MediaType format = MediaType::rgb24(320, 240, UNITS / 30);
-  ASSERT_EQ(interfaceOf<IAMStreamConfig>(pins(cam)[0])->SetFormat(format), S_OK);
-  ASSERT_EQ(
-      b->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, std::shared_ptr<IBaseFilter>(cam), tee, null),
-      S_OK);
-  ASSERT_EQ(b->RenderStream(nullptr, nullptr, std::shared_ptr<IBaseFilter>(tee), nullptr, writer), S_OK);
-  MediaType connected;
-  pins(cam)[0]->ConnectionMediaType(connected);
-  EXPECT_EQ(connected, format);
-
-  ASSERT_EQ(g->Run(), S_OK);
-  ASSERT_TRUE(waitFor([&] { return null->samplesReceived() >= 6; }));
-  ASSERT_EQ(g->Stop(), S_OK);
-  const int64_t frames = null->samplesReceived();
-  const QByteArray file = root.read("frames.raw");
-  const int frameSize = 320 * 240 * 3;
-  ASSERT_EQ(file.size(), frames * frameSize);
-  int32_t delivered = 0, dropped = 0;
-  cam->GetNumNotDropped(delivered);
-  cam->GetNumDropped(dropped);
-  EXPECT_EQ(delivered, frames);
-  // The burnt-in counters run in order; a gap is exactly a counted drop.
-  int64_t previous = -1;
-  int64_t gaps = 0;
-  for (int64_t i = 0; i < frames; ++i) {
-    int64_t n =
-        readFrameCounter(reinterpret_cast<const uint8_t*>(file.constData()) + i * frameSize, 320, 240);
-    ASSERT_GT(n, previous);
-    gaps += n - previous - 1;
-    previous = n;
+namespace {
+// Copies of the samples a Sample Grabber sees (streaming thread), with their start times.
+class Grabbed : public ISampleGrabberCB {
+ public:
+  struct Frame {
+    std::vector<uint8_t> bytes;
+    REFERENCE_TIME start = -1;
+  };
+  HRESULT SampleCB(double, const std::shared_ptr<MediaSample>& s) override {
+    Frame f;
+    f.bytes.assign(s->data(), s->data() + s->GetActualDataLength());
+    REFERENCE_TIME stop = 0;
+    s->GetTime(&f.start, &stop);
+    std::lock_guard g(lock_);
+    frames_.push_back(std::move(f));
+    return S_OK;
   }
-  EXPECT_EQ(gaps, dropped);
-  // Stopped means stopped: no thread delivers any more.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(null->samplesReceived(), frames);
+  HRESULT BufferCB(double, const uint8_t*, int32_t) override { return S_OK; }
+  std::vector<Frame> frames() {
+    std::lock_guard g(lock_);
+    return frames_;
+  }
+  size_t count() {
+    std::lock_guard g(lock_);
+    return frames_.size();
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<Frame> frames_;
+};
+
+double meanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  double sum = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+  return a.empty() ? 0 : sum / double(a.size());
+}
+}  // namespace
+
+// The camera's MJPEG: every frame a whole JPEG of its own, which the Color Space Converter turns
+// back into the test pattern the camera drew at that frame's number and time.
+TEST(VirtualCamera, MjpegFramesAreJpegsThatDecodeToThePattern) {
+  for (const auto& [width, height] : {std::pair{320, 240}, std::pair{1280, 720}}) {
+    SCOPED_TRACE(width);
+    auto g = FilterGraph::create();
+    auto cam = std::make_shared<VirtualCamera>(QStringLiteral("Cam"));
+    cam->Set(VideoProcAmp_Contrast, 80, VideoProcAmp_Flags_Manual);  // drawn with the settings
+    auto jpegTap = std::make_shared<SampleGrabber>();
+    auto csc = ColorSpaceConverter::create();
+    auto rgbTap = std::make_shared<SampleGrabber>();
+    auto null = std::make_shared<NullRenderer>();
+    auto jpegs = std::make_shared<Grabbed>(), pictures = std::make_shared<Grabbed>();
+    jpegTap->SetMediaType(MediaType(MEDIATYPE_Video, MEDIASUBTYPE_MJPG));
+    jpegTap->SetCallback(jpegs, 0);
+    rgbTap->SetMediaType(MediaType(MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
+    rgbTap->SetCallback(pictures, 0);
+    g->AddFilter(cam, "cam");
+    g->AddFilter(jpegTap, "jpeg tap");
+    g->AddFilter(csc, "csc");
+    g->AddFilter(rgbTap, "rgb tap");
+    g->AddFilter(null, "null");
+    const MediaType format = VirtualCamera::mjpeg(width, height, UNITS / 30);
+    ASSERT_EQ(interfaceOf<IAMStreamConfig>(pins(cam)[0])->SetFormat(format), S_OK);
+    ASSERT_EQ(g->ConnectDirect(pins(cam)[0], pins(jpegTap)[0], nullptr), S_OK);
+    ASSERT_EQ(g->ConnectDirect(pins(jpegTap)[1], pins(csc)[0], nullptr), S_OK);
+    ASSERT_EQ(g->ConnectDirect(pins(csc)[1], pins(rgbTap)[0], nullptr), S_OK);
+    ASSERT_EQ(g->ConnectDirect(pins(rgbTap)[1], pins(null)[0], nullptr), S_OK);
+    ASSERT_EQ(g->Run(), S_OK);
+    ASSERT_TRUE(waitFor([&] { return pictures->count() >= 4; }));
+    ASSERT_EQ(g->Stop(), S_OK);
+
+    const auto coded = jpegs->frames();
+    const auto decoded = pictures->frames();
+    ASSERT_EQ(coded.size(), decoded.size());  // every JPEG decoded
+    const size_t raw = dibRowBytes(width, 24) * size_t(height);
+    for (const auto& f : coded) {
+      ASSERT_GE(f.bytes.size(), 4u);
+      EXPECT_EQ(f.bytes[0], 0xFF);  // start of image
+      EXPECT_EQ(f.bytes[1], 0xD8);
+      EXPECT_EQ(f.bytes[f.bytes.size() - 2], 0xFF);  // end of image
+      EXPECT_EQ(f.bytes[f.bytes.size() - 1], 0xD9);
+      EXPECT_LT(f.bytes.size(), raw / 4);  // compressed
+    }
+    int32_t average = 0;
+    cam->GetAverageFrameSize(average);
+    EXPECT_GT(average, 0);
+    EXPECT_LT(size_t(average), raw / 4);
+
+    std::vector<uint8_t> expected(raw), neighbour(raw);
+    for (const auto& f : decoded) {
+      ASSERT_EQ(f.bytes.size(), raw);
+      const int64_t n = readFrameCounter(f.bytes.data(), width, height);
+      ASSERT_GE(n, 0);
+      renderTestPattern(expected.data(), width, height, n, f.start / 10000, cam->pattern());
+      renderTestPattern(neighbour.data(), width, height, n + 1, f.start / 10000, cam->pattern());
+      // Close to the picture drawn, and much closer to it than to the next frame's.
+      const double error = meanDifference(f.bytes, expected);
+      EXPECT_LT(error, 4.0) << n;
+      EXPECT_LT(error * 3, meanDifference(f.bytes, neighbour)) << n;
+    }
+  }
+}
+
+// The camera's property pages are the V4L2 cards' own: the amplifier on the filter, the stream
+// format on each pin; applying them acts on the camera.
+TEST(VirtualCamera, PropertyPagesSetTheAmplifierAndTheFormat) {
+  auto cam = std::make_shared<VirtualCamera>(QStringLiteral("Cam"));
+  auto specify = interfaceOf<ISpecifyPropertyPages>(cam);
+  ASSERT_TRUE(specify);
+  std::vector<GUID> pages;
+  ASSERT_EQ(specify->GetPages(pages), S_OK);
+  ASSERT_EQ(pages, std::vector<GUID>{v4l2::PAGE_V4l2VideoProcAmp});
+  QWidget parent;
+  EXPECT_EQ(specify->CreatePage(v4l2::PAGE_V4l2StreamFormat, &parent), nullptr);
+  auto* amp = dynamic_cast<v4l2::ControlPage*>(specify->CreatePage(pages[0], &parent));
+  ASSERT_TRUE(amp);
+  QSlider* brightness = amp->slider(VideoProcAmp_Brightness);
+  QSlider* contrast = amp->slider(VideoProcAmp_Contrast);
+  ASSERT_TRUE(brightness && contrast);
+  EXPECT_EQ(amp->slider(VideoProcAmp_Hue), nullptr);  // the camera has brightness and contrast only
+  EXPECT_EQ(amp->autoBox(VideoProcAmp_Brightness), nullptr);
+  EXPECT_EQ(std::pair(brightness->minimum(), brightness->maximum()), std::pair(-100, 100));
+  EXPECT_EQ(std::pair(contrast->minimum(), contrast->maximum()), std::pair(0, 200));
+  EXPECT_EQ(brightness->value(), 0);
+  EXPECT_EQ(contrast->value(), 100);
+  brightness->setValue(-40);
+  contrast->setValue(150);
+  EXPECT_EQ(cam->pattern().brightness, 0);  // nothing changes before apply
+  ASSERT_EQ(amp->apply(), S_OK);
+  EXPECT_EQ(cam->pattern().brightness, -40);
+  EXPECT_EQ(cam->pattern().contrast, 150);
+  int32_t value = 0, flags = 0;
+  interfaceOf<IAMVideoProcAmp>(cam)->Get(VideoProcAmp_Contrast, value, flags);
+  EXPECT_EQ(value, 150);
+
+  auto capture = pins(cam)[0];
+  auto pinPages = interfaceOf<ISpecifyPropertyPages>(capture);
+  ASSERT_TRUE(pinPages);
+  ASSERT_EQ(pinPages->GetPages(pages), S_OK);
+  ASSERT_EQ(pages, std::vector<GUID>{v4l2::PAGE_V4l2StreamFormat});
+  auto* format = dynamic_cast<v4l2::StreamFormatPage*>(pinPages->CreatePage(pages[0], &parent));
+  ASSERT_TRUE(format);
+  ASSERT_EQ(format->formats()->count(), 30);
+  const int chosen = format->formats()->findText(QStringLiteral("MJPG 1280 × 720, 25 i/s"));
+  ASSERT_GE(chosen, 0);
+  format->formats()->setCurrentIndex(chosen);
+  ASSERT_EQ(format->apply(), S_OK);
+  MediaType current;
+  interfaceOf<IAMStreamConfig>(capture)->GetFormat(current);
+  EXPECT_EQ(current, VirtualCamera::mjpeg(1280, 720, UNITS / 25));
+}
+
+// Camera -> Color Space Converter -> tee -> (Null Renderer, File Writer of the raw RGB24 frames):
+// the file holds exactly the frames the renderer got, every one whole, and the counters burnt
+// into them run on except where the camera counted a dropped frame.
+TEST(VirtualCamera, GraphThroughATeeWritesExactlyTheFramesDelivered) {
+  const int width = 320, height = 240;
+  for (const MediaType& format :
+       {MediaType::video(MEDIASUBTYPE_YUY2, width, height, 16, makeFourcc('Y', 'U', 'Y', '2'), UNITS / 30),
+        VirtualCamera::mjpeg(width, height, UNITS / 30)}) {
+    SCOPED_TRACE(format.subtype == MEDIASUBTYPE_YUY2 ? "YUY2" : "MJPEG");
+    vistrel::testing::TempRoot root;
+    auto g = FilterGraph::create();
+    auto b = CaptureGraphBuilder2::create();
+    b->SetFiltergraph(g);
+    auto cam = std::make_shared<VirtualCamera>(QStringLiteral("Cam"));
+    auto csc = ColorSpaceConverter::create();
+    auto tee = std::make_shared<InfTee>();
+    auto null = std::make_shared<NullRenderer>();
+    auto writer = FileWriter::create();
+    interfaceOf<IFileSinkFilter>(writer)->SetFileName(root.file("frames.raw"), nullptr);
+    g->AddFilter(cam, "cam");
+    g->AddFilter(csc, "csc");
+    g->AddFilter(tee, "tee");
+    g->AddFilter(null, "null");
+    g->AddFilter(writer, "writer");
+    ASSERT_EQ(interfaceOf<IAMStreamConfig>(pins(cam)[0])->SetFormat(format), S_OK);
+    ASSERT_EQ(b->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, std::shared_ptr<IBaseFilter>(cam), csc,
+                              std::shared_ptr<IBaseFilter>(tee)),
+              S_OK);
+    ASSERT_EQ(g->ConnectDirect(pins(tee)[1], pins(null)[0], nullptr), S_OK);
+    ASSERT_EQ(g->ConnectDirect(pins(tee)[2], pins(writer)[0], nullptr), S_OK);
+    MediaType connected;
+    pins(cam)[0]->ConnectionMediaType(connected);
+    EXPECT_EQ(connected, format);
+    pins(writer)[0]->ConnectionMediaType(connected);
+    EXPECT_EQ(connected, MediaType::rgb24(width, height, UNITS / 30));
+
+    ASSERT_EQ(g->Run(), S_OK);
+    ASSERT_TRUE(waitFor([&] { return null->samplesReceived() >= 6; }));
+    ASSERT_EQ(g->Stop(), S_OK);
+    const int64_t frames = null->samplesReceived();
+    const QByteArray file = root.read("frames.raw");
+    const int frameSize = width * height * 3;
+    ASSERT_EQ(tee->droppedSamples(), 0);  // the writer kept up: both branches got every frame
+    ASSERT_EQ(file.size(), frames * frameSize);
+    int32_t delivered = 0, dropped = 0;
+    cam->GetNumNotDropped(delivered);
+    cam->GetNumDropped(dropped);
+    EXPECT_EQ(delivered, frames);  // nothing lost between the camera and the renderer
+    int64_t previous = -1;
+    int64_t gaps = 0;
+    for (int64_t i = 0; i < frames; ++i) {
+      const int64_t n =
+          readFrameCounter(reinterpret_cast<const uint8_t*>(file.constData()) + i * frameSize, width, height);
+      ASSERT_GT(n, previous) << "frame " << i;
+      gaps += n - previous - 1;
+      previous = n;
+    }
+    EXPECT_EQ(gaps, dropped);
+    // Stopped means stopped: no thread delivers any more.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(null->samplesReceived(), frames);
+  }
 }
 
 namespace {

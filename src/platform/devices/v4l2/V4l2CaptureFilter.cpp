@@ -346,13 +346,6 @@ V4l2CaptureFilter::CapturePin* V4l2CaptureFilter::previewPin() const {
 }
 
 namespace {
-ControlAccess procAmpAccess(const std::shared_ptr<IAMVideoProcAmp>& c) {
-  return {[c](int32_t p, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt, int32_t& flags) {
-            return c->GetRange(p, min, max, step, deflt, flags);
-          },
-          [c](int32_t p, int32_t v, int32_t f) { return c->Set(p, v, f); },
-          [c](int32_t p, int32_t& v, int32_t& f) { return c->Get(p, v, f); }};
-}
 ControlAccess cameraAccess(const std::shared_ptr<IAMCameraControl>& c) {
   return {[c](int32_t p, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt, int32_t& flags) {
             return c->GetRange(p, min, max, step, deflt, flags);

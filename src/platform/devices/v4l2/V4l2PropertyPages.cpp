@@ -17,6 +17,14 @@ namespace vistrel::platform::devices::v4l2 {
 
 using namespace media;
 
+ControlAccess procAmpAccess(const std::shared_ptr<IAMVideoProcAmp>& amp) {
+  return {[amp](int32_t p, int32_t& min, int32_t& max, int32_t& step, int32_t& deflt, int32_t& flags) {
+            return amp->GetRange(p, min, max, step, deflt, flags);
+          },
+          [amp](int32_t p, int32_t v, int32_t f) { return amp->Set(p, v, f); },
+          [amp](int32_t p, int32_t& v, int32_t& f) { return amp->Get(p, v, f); }};
+}
+
 const std::vector<ControlName>& procAmpControls() {
   static const std::vector<ControlName> names = {
       {VideoProcAmp_Brightness, QStringLiteral("Luminosité")},

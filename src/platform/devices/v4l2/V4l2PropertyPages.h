@@ -12,6 +12,7 @@
 
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/IAMTVAudio.h"
+#include "platform/media/IAMVideoProcAmp.h"
 #include "platform/media/ISpecifyPropertyPages.h"
 
 class QCheckBox;
@@ -31,6 +32,9 @@ struct ControlAccess {
   std::function<media::HRESULT(int32_t, int32_t, int32_t)> set;
   std::function<media::HRESULT(int32_t, int32_t&, int32_t&)> get;
 };
+
+// The access to a device's IAMVideoProcAmp (V4L2 cards and the virtual cameras share the page).
+ControlAccess procAmpAccess(const std::shared_ptr<media::IAMVideoProcAmp>& amp);
 
 struct ControlName {
   int32_t property;

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <vector>
 
+#include "platform/devices/v4l2/V4l2PropertyPages.h"
+#include "platform/devices/virtual/JpegFrameEncoder.h"
 #include "platform/devices/virtual/LostDevicePins.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMStreamConfig.h"
@@ -15,7 +17,7 @@ namespace vistrel::platform::devices {
 using namespace media;
 
 namespace {
-class CameraPin : public BaseOutputPin, public IAMStreamConfig {
+class CameraPin : public BaseOutputPin, public IAMStreamConfig, public ISpecifyPropertyPages {
  public:
   CameraPin(VirtualCamera* camera, QString name, const GUID& category)
       : BaseOutputPin(camera, std::move(name), category),
@@ -93,6 +95,15 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
     return S_OK;
   }
 
+  HRESULT GetPages(std::vector<GUID>& pages) override {
+    pages = {v4l2::PAGE_V4l2StreamFormat};
+    return S_OK;
+  }
+  PropertyPage* CreatePage(const GUID& page, QWidget* parent) override {
+    if (page != v4l2::PAGE_V4l2StreamFormat) return nullptr;
+    return new v4l2::StreamFormatPage(std::dynamic_pointer_cast<IAMStreamConfig>(self()), parent);
+  }
+
   void startStreaming() {
     if (!connected_) return;
     thread_.start([this](StreamingThread& t) { stream(t); });
@@ -108,8 +119,11 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
     const auto bmi = *type.bitmapHeader();
     const int width = bmi.biWidth, height = bmi.biHeight;
     const bool yuy2 = type.subtype == MEDIASUBTYPE_YUY2;
+    const bool jpeg = type.subtype == MEDIASUBTYPE_MJPG;
     const REFERENCE_TIME interval = type.averageTimePerFrame() > 0 ? type.averageTimePerFrame() : UNITS / 30;
-    std::vector<uint8_t> scratch(yuy2 ? dibRowBytes(width, 24) * static_cast<size_t>(height) : 0);
+    // YUY2 and MJPEG frames are drawn in RGB24 first.
+    std::vector<uint8_t> scratch(yuy2 || jpeg ? dibRowBytes(width, 24) * static_cast<size_t>(height) : 0);
+    std::unique_ptr<JpegFrameEncoder> encoder = jpeg ? std::make_unique<JpegFrameEncoder>() : nullptr;
     // Paced by the graph's clock, which also stamps the frames.
     const REFERENCE_TIME t0 = SystemClock::now();
     int64_t k = 0;
@@ -132,9 +146,19 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
       }
       REFERENCE_TIME start = camera_->streamTime();
       const int64_t ms = start / 10000;
+      int32_t length = static_cast<int32_t>(type.lSampleSize);
       if (yuy2) {
         camera_->renderPicture(scratch.data(), width, height, k, ms);
         rgb24ToYuy2(scratch.data(), width, height, sample->data());
+      } else if (jpeg) {
+        camera_->renderPicture(scratch.data(), width, height, k, ms);
+        length = static_cast<int32_t>(encoder->encode(scratch.data(), width, height, sample->data(),
+                                                      static_cast<size_t>(std::max(sample->GetSize(), 0))));
+        if (length <= 0) {  // cannot happen with a raw frame's room, but is then a lost frame
+          camera_->countDropped(1);
+          ++k;
+          continue;
+        }
       } else {
         camera_->renderPicture(sample->data(), width, height, k, ms);
       }
@@ -143,8 +167,8 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig {
       int64_t m0 = k, m1 = k + 1;
       sample->SetMediaTime(&m0, &m1);
       sample->SetSyncPoint(true);
-      sample->SetActualDataLength(static_cast<int32_t>(type.lSampleSize));
-      camera_->countDelivered(static_cast<int32_t>(type.lSampleSize));
+      sample->SetActualDataLength(length);
+      camera_->countDelivered(length);
       Deliver(sample);
       ++k;
     }
@@ -160,19 +184,30 @@ const std::vector<MediaType>& VirtualCamera::formats() {
   static const std::vector<MediaType> list = [] {
     std::vector<MediaType> l;
     const int sizes[5][2] = {{320, 240}, {640, 480}, {720, 576}, {1280, 720}, {1920, 1080}};
-    for (int sub = 0; sub < 2; ++sub)
+    for (int sub = 0; sub < 3; ++sub)
       for (const auto& s : sizes)
         for (int fps : {25, 30}) {
           const REFERENCE_TIME interval = UNITS / fps;
           if (sub == 0)
             l.push_back(MediaType::rgb24(s[0], s[1], interval));
-          else
+          else if (sub == 1)
             l.push_back(MediaType::video(MEDIASUBTYPE_YUY2, s[0], s[1], 16, makeFourcc('Y', 'U', 'Y', '2'),
                                          interval));
+          else
+            l.push_back(mjpeg(s[0], s[1], interval));
         }
     return l;
   }();
   return list;
+}
+
+MediaType VirtualCamera::mjpeg(int width, int height, REFERENCE_TIME interval) {
+  MediaType mt =
+      MediaType::video(MEDIASUBTYPE_MJPG, width, height, 24, makeFourcc('M', 'J', 'P', 'G'), interval);
+  // Every frame has its own size; a buffer holds the worst case, a raw RGB24 frame.
+  mt.bFixedSizeSamples = false;
+  mt.bTemporalCompression = false;
+  return mt;
 }
 
 VirtualCamera::VirtualCamera(const QString& friendlyName, const GUID& clsid)
@@ -276,6 +311,18 @@ HRESULT VirtualCamera::GetAverageFrameSize(int32_t& size) {
   const int64_t n = delivered_.load();
   size = n ? static_cast<int32_t>(bytes_.load() / n) : 0;
   return S_OK;
+}
+
+HRESULT VirtualCamera::GetPages(std::vector<GUID>& pages) {
+  pages = {v4l2::PAGE_V4l2VideoProcAmp};
+  return S_OK;
+}
+
+PropertyPage* VirtualCamera::CreatePage(const GUID& page, QWidget* parent) {
+  auto me = std::dynamic_pointer_cast<IAMVideoProcAmp>(self());
+  if (page != v4l2::PAGE_V4l2VideoProcAmp || !me) return nullptr;
+  return new v4l2::ControlPage(QStringLiteral("Réglages vidéo"), v4l2::procAmpAccess(me),
+                               v4l2::procAmpControls(), parent);
 }
 
 }  // namespace vistrel::platform::devices

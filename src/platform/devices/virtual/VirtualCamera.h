@@ -1,10 +1,12 @@
 #pragma once
 // The virtual test-pattern camera: a capture pin and a preview pin (in that order), each with
-// IAMStreamConfig over RGB24 and YUY2 at 320x240, 640x480, 720x576, 1280x720 and 1920x1080, 25
-// and 30 frames per second; IAMVideoProcAmp (brightness, contrast act on the picture) and
-// IAMDroppedFrames on the filter. Each connected pin runs its own streaming thread while the
-// graph runs; frames are stamped with the graph clock, and a frame that finds no free buffer or
-// whose time has passed is counted as dropped, so a slow branch never blocks the camera.
+// IAMStreamConfig over RGB24, YUY2 and MJPEG (each frame a JPEG of its own) at 320x240, 640x480,
+// 720x576, 1280x720 and 1920x1080, 25 and 30 frames per second, and the stream format property
+// page; IAMVideoProcAmp (brightness, contrast act on the picture) with its property page, and
+// IAMDroppedFrames on the filter. The pages are those of the V4L2 cards. Each connected pin runs
+// its own streaming thread while the graph runs; frames are stamped with the graph clock, and a
+// frame that finds no free buffer or whose time has passed is counted as dropped, so a slow
+// branch never blocks the camera.
 
 #include <QString>
 #include <atomic>
@@ -13,19 +15,24 @@
 #include "platform/media/BaseFilter.h"
 #include "platform/media/IAMDroppedFrames.h"
 #include "platform/media/IAMVideoProcAmp.h"
+#include "platform/media/ISpecifyPropertyPages.h"
 
 namespace vistrel::platform::devices {
 
 class VirtualCamera : public media::BaseFilter,
                       public media::IAMVideoProcAmp,
-                      public media::IAMDroppedFrames {
+                      public media::IAMDroppedFrames,
+                      public media::ISpecifyPropertyPages {
  public:
   explicit VirtualCamera(const QString& friendlyName,
                          const media::GUID& clsid = media::CLSID_VirtualTestCamera);
   ~VirtualCamera() override;
 
-  // Every format the pins offer, in their stable order.
+  // Every format the pins offer, in their stable order: RGB24, then YUY2, then MJPEG, each by
+  // size and then rate.
   static const std::vector<media::MediaType>& formats();
+  // The MJPEG type of a size and frame interval (variable-size samples of at most a raw frame).
+  static media::MediaType mjpeg(int width, int height, media::REFERENCE_TIME interval);
 
   // User-interface thread: the device went away (true) or came back (false). Raises
   // EC_DEVICE_LOST on the graph (second parameter 0 = removed, 1 = back); a lost camera
@@ -52,6 +59,10 @@ class VirtualCamera : public media::BaseFilter,
   media::HRESULT GetNumDropped(int32_t& dropped) override;
   media::HRESULT GetNumNotDropped(int32_t& delivered) override;
   media::HRESULT GetAverageFrameSize(int32_t& size) override;
+
+  // The video processing amplifier's page.
+  media::HRESULT GetPages(std::vector<media::GUID>& pages) override;
+  media::PropertyPage* CreatePage(const media::GUID& page, QWidget* parent) override;
 
   // Streaming threads: draws frame `frameNumber` (bottom-up RGB24, padded rows) at stream time
   // `timeMs`. Cards with inputs draw what their routed input shows.

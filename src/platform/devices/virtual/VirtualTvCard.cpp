@@ -737,12 +737,13 @@ HRESULT VirtualTvCard::ShowDialog(int dialog, QWidget* parent) {
     const auto& all = VirtualCamera::formats();
     for (size_t i = 0; i < all.size(); ++i) {
       const auto bmi = all[i].bitmapHeader();
-      formats->addItem(
-          QStringLiteral("%1 x %2 %3, %4 i/s")
-              .arg(bmi->biWidth)
-              .arg(bmi->biHeight)
-              .arg(all[i].subtype == MEDIASUBTYPE_YUY2 ? QStringLiteral("YUY2") : QStringLiteral("RGB24"))
-              .arg(UNITS / std::max<REFERENCE_TIME>(1, all[i].averageTimePerFrame())));
+      formats->addItem(QStringLiteral("%1 x %2 %3, %4 i/s")
+                           .arg(bmi->biWidth)
+                           .arg(bmi->biHeight)
+                           .arg(all[i].subtype == MEDIASUBTYPE_YUY2   ? QStringLiteral("YUY2")
+                                : all[i].subtype == MEDIASUBTYPE_MJPG ? QStringLiteral("MJPG")
+                                                                      : QStringLiteral("RGB24"))
+                           .arg(UNITS / std::max<REFERENCE_TIME>(1, all[i].averageTimePerFrame())));
       if (all[i] == current) formats->setCurrentIndex(static_cast<int>(i));
     }
     form->addRow(QStringLiteral("Format :"), formats);

@@ -41,8 +41,27 @@ struct ColourConversion::Impl {
   bool ensureScaler(AVPixelFormat from) {
     if (sws && swsFormat == from) return true;
     sws_freeContext(sws);
-    sws = sws_getContext(width, absHeight(), from, width, absHeight(), AV_PIX_FMT_BGR24, SWS_BILINEAR,
+    // JPEG decodes to the full-range "J" formats, which libswscale wants named as the plain
+    // format with a full-range source.
+    AVPixelFormat plain = from;
+    switch (from) {
+      case AV_PIX_FMT_YUVJ420P: plain = AV_PIX_FMT_YUV420P; break;
+      case AV_PIX_FMT_YUVJ422P: plain = AV_PIX_FMT_YUV422P; break;
+      case AV_PIX_FMT_YUVJ444P: plain = AV_PIX_FMT_YUV444P; break;
+      case AV_PIX_FMT_YUVJ440P: plain = AV_PIX_FMT_YUV440P; break;
+      case AV_PIX_FMT_YUVJ411P: plain = AV_PIX_FMT_YUV411P; break;
+      default: break;
+    }
+    sws = sws_getContext(width, absHeight(), plain, width, absHeight(), AV_PIX_FMT_BGR24, SWS_BILINEAR,
                          nullptr, nullptr, nullptr);
+    if (sws && plain != from) {
+      int* inTable = nullptr;
+      int* outTable = nullptr;
+      int inFull = 0, outFull = 0, brightness = 0, contrast = 0, saturation = 0;
+      if (sws_getColorspaceDetails(sws, &inTable, &inFull, &outTable, &outFull, &brightness, &contrast,
+                                   &saturation) >= 0)
+        sws_setColorspaceDetails(sws, inTable, 1, outTable, outFull, brightness, contrast, saturation);
+    }
     swsFormat = sws ? from : AV_PIX_FMT_NONE;
     return sws != nullptr;
   }
