@@ -17,6 +17,13 @@ QString AMGetErrorText(HRESULT hr, int maxChars) {
     case REGDB_E_CLASSNOTREG: text = "Class not registered."; break;
     case VFW_S_NO_MORE_ITEMS: text = "The end of the list has been reached."; break;
     case VFW_S_DUPLICATE_NAME: text = "The filter was added under a modified name."; break;
+    case VFW_S_STATE_INTERMEDIATE: text = "The graph is still changing state."; break;
+    case VFW_S_NO_STOP_TIME: text = "The sample has a start time but no stop time."; break;
+    case VFW_E_NEED_OWNER: text = "The pin belongs to no filter."; break;
+    case VFW_E_SIZENOTSET: text = "The buffer sizes of the allocator were never set."; break;
+    case VFW_E_NO_CLOCK: text = "The graph has no reference clock."; break;
+    case VFW_E_NOT_FOUND: text = "The object asked for was not found."; break;
+    case VFW_E_DUPLICATE_NAME: text = "A filter of that name is already in the graph."; break;
     case VFW_E_INVALIDMEDIATYPE: text = "The specified media type is invalid."; break;
     case VFW_E_NO_ACCEPTABLE_TYPES: text = "There is no common media type between these pins."; break;
     case VFW_E_INVALID_DIRECTION: text = "The pins have the same direction."; break;
@@ -44,7 +51,8 @@ QString AMGetErrorText(HRESULT hr, int maxChars) {
   QString s =
       text ? QString::fromLatin1(text)
            : QStringLiteral("Unknown error 0x%1.").arg(static_cast<uint32_t>(hr), 8, 16, QLatin1Char('0'));
-  return s.left(maxChars);
+  // A negative size is an empty buffer, not an unlimited one.
+  return maxChars <= 0 ? QString() : s.left(maxChars);
 }
 
 }  // namespace vistrel::platform::media

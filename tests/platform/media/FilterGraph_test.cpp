@@ -5,11 +5,15 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QThread>
+#include <algorithm>
 #include <thread>
 
 #include "platform/media/TestFilters.h"
+#include "platform/media/TransInPlaceFilter.h"
+#include "platform/media/filters/FileWriter.h"
 #include "platform/media/filters/InfTee.h"
 #include "platform/media/filters/NullRenderer.h"
+#include "support/TempRoot.h"
 
 using namespace vistrel::platform::media;
 using vistrel::testing::PushSource;
@@ -180,27 +184,99 @@ TEST(FilterGraph, EmptyGraphRunsAndStopsTwice) {
   EXPECT_EQ(s, State_Stopped);
 }
 
-TEST(FilterGraph, StopRunsFromDownstreamToUpstream) {
+namespace {
+// A filter of any kind that logs the three phases of the graph's Stop as "halt X", "stop X" and
+// "close X" before doing its own work.
+template <class F>
+class Logged : public F {
+ public:
+  template <class... A>
+  Logged(StopLog& log, std::string tag, A&&... args)
+      : F(std::forward<A>(args)...), log_(log), tag_(std::move(tag)) {}
+  void haltStreaming() override {
+    log_.add("halt " + tag_);
+    F::haltStreaming();
+  }
+  HRESULT Stop() override {
+    log_.add("stop " + tag_);
+    return F::Stop();
+  }
+  void closeFiles() override {
+    log_.add("close " + tag_);
+    F::closeFiles();
+  }
+
+ private:
+  StopLog& log_;
+  std::string tag_;
+};
+
+class PassThrough : public TransInPlaceFilter {
+ public:
+  PassThrough()
+      : TransInPlaceFilter(makeGuid("{11111111-2222-3333-4444-555555555556}"), QStringLiteral("pass"),
+                           false) {}
+  HRESULT CheckInputType(const MediaType&) override { return S_OK; }
+  HRESULT Transform(MediaSample&) override { return S_OK; }
+};
+}  // namespace
+
+// Stop halts the sources first (upstream first), then stops every filter from the sinks up to the
+// sources, and only then lets the writers close their files: a filter's stop may still write
+// through a sink downstream (a header, a last block), and the file is whole when Stop returns.
+TEST(FilterGraph, StopRunsFromDownstreamToUpstreamAndWritersCloseLast) {
+  vistrel::testing::TempRoot root;
   StopLog log;
   auto g = FilterGraph::create();
-  auto sink = std::make_shared<RecordingSink>(std::nullopt, &log, "sink");
-  auto src = std::make_shared<PushSource>(std::vector<MediaType>{kVideo}, 64, &log, "source");
-  auto tee = InfTee::create();
-  auto sink2 = std::make_shared<RecordingSink>(std::nullopt, &log, "sink2");
+  auto src = std::make_shared<Logged<PushSource>>(log, "source", std::vector<MediaType>{kVideo}, 64);
+  auto pass = std::make_shared<Logged<PassThrough>>(log, "pass");
+  auto tee = std::make_shared<Logged<InfTee>>(log, "tee");
+  auto sink = std::make_shared<Logged<NullRenderer>>(log, "null");
+  auto writer = std::make_shared<Logged<FileWriter>>(log, "writer");
+  ASSERT_EQ(writer->SetFileName(root.file("out.raw"), nullptr), S_OK);
   // Added in an order unrelated to the flow.
   g->AddFilter(sink, "sink");
-  g->AddFilter(src, "src");
   g->AddFilter(tee, "tee");
-  g->AddFilter(sink2, "sink2");
-  ASSERT_EQ(g->ConnectDirect(src->outPin(), pinAt(tee, 0), nullptr), S_OK);
-  ASSERT_EQ(g->ConnectDirect(pinAt(tee, 1), sink->inPin(), nullptr), S_OK);
-  ASSERT_EQ(g->ConnectDirect(pinAt(tee, 2), sink2->inPin(), nullptr), S_OK);
+  g->AddFilter(src, "src");
+  g->AddFilter(writer, "writer");
+  g->AddFilter(pass, "pass");
+  ASSERT_EQ(g->ConnectDirect(src->outPin(), pinAt(pass, 0), nullptr), S_OK);
+  ASSERT_EQ(g->ConnectDirect(pinAt(pass, 1), pinAt(tee, 0), nullptr), S_OK);
+  ASSERT_EQ(g->ConnectDirect(pinAt(tee, 1), pinAt(sink, 0), nullptr), S_OK);
+  ASSERT_EQ(g->ConnectDirect(pinAt(tee, 2), pinAt(writer, 0), nullptr), S_OK);
   ASSERT_EQ(g->Run(), S_OK);
   EXPECT_EQ(src->push({1, 2, 3}), S_OK);
   ASSERT_EQ(g->Stop(), S_OK);
-  ASSERT_EQ(log.names.size(), 3u);
-  EXPECT_EQ(log.names.back(), "source");
-  EXPECT_EQ(sink->received().size(), 1u);
+
+  const std::vector<std::string> names = log.names;
+  auto at = [&](const std::string& entry) {
+    auto it = std::find(names.begin(), names.end(), entry);
+    return it == names.end() ? -1 : int(it - names.begin());
+  };
+  const std::vector<std::string> filters = {"source", "pass", "tee", "null", "writer"};
+  ASSERT_EQ(names.size(), 3 * filters.size());
+  for (const auto& f : filters) {
+    SCOPED_TRACE(f);
+    // Every filter goes through each phase once, and the phases do not overlap.
+    EXPECT_EQ(std::count(names.begin(), names.end(), "halt " + f), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "stop " + f), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "close " + f), 1);
+    EXPECT_LT(at("halt " + f), int(filters.size()));
+    EXPECT_GE(at("stop " + f), int(filters.size()));
+    EXPECT_LT(at("stop " + f), int(2 * filters.size()));
+    EXPECT_GE(at("close " + f), int(2 * filters.size()));
+  }
+  // Halts from the source down; stops from the sinks up.
+  EXPECT_LT(at("halt source"), at("halt pass"));
+  EXPECT_LT(at("halt pass"), at("halt tee"));
+  EXPECT_LT(at("halt tee"), at("halt null"));
+  EXPECT_LT(at("halt tee"), at("halt writer"));
+  EXPECT_LT(at("stop null"), at("stop tee"));
+  EXPECT_LT(at("stop writer"), at("stop tee"));
+  EXPECT_LT(at("stop tee"), at("stop pass"));
+  EXPECT_LT(at("stop pass"), at("stop source"));
+  // The file is complete and closed when Stop returns.
+  EXPECT_EQ(root.read("out.raw"), QByteArray("\x01\x02\x03", 3));
   EXPECT_EQ(src->push({1}), VFW_E_NOT_COMMITTED);  // a stopped graph takes no more samples
 }
 
