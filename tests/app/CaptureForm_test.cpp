@@ -454,6 +454,7 @@ TEST_F(LiveFormTest, ARestartBringsBackTheWindowAsItWasLeft) {
   ASSERT_TRUE(act("taFreezeCapture").isChecked());
   ASSERT_EQ(form->params().Boolean(QStringLiteral("Freeze Capture")).Value, 1);
   form->AfficherPanneau(3);
+  form->BasculerPanneau();                 // the panels on the left
   raccourcis->StringGrid1MouseDown(2, 0);  // a click on the switch column's header
   raccourcis->StringGrid1MouseUp();
   ASSERT_EQ(raccourcis->SortOrder(), 2);
@@ -471,6 +472,7 @@ TEST_F(LiveFormTest, ARestartBringsBackTheWindowAsItWasLeft) {
   EXPECT_TRUE(act("taFreezeCapture").isChecked());
   EXPECT_EQ(form->params().Boolean(QStringLiteral("Freeze Capture")).Value, 1);
   EXPECT_EQ(form->shownPanel(), 3);
+  EXPECT_EQ(form->params().Boolean(QStringLiteral("EcranGauche")).Value, 0);
   EXPECT_EQ(raccourcis->SortOrder(), 2);
   EXPECT_TRUE(form->reduced());
   EXPECT_TRUE(act("acReduire").isChecked());
@@ -482,14 +484,14 @@ TEST_F(LiveFormTest, ARestartBringsBackTheWindowAsItWasLeft) {
   // the new side.
   form->runAction(QStringLiteral("tafullscreen"));
   form->BasculerPanneau();
-  EXPECT_EQ(form->params().Boolean(QStringLiteral("EcranGauche")).Value, 0);
+  EXPECT_EQ(form->params().Boolean(QStringLiteral("EcranGauche")).Value, 1);
   EXPECT_EQ(form->previewArea()->geometry(), QRect(QPoint(0, 0), form->size()));
   ASSERT_TRUE(form->runAction(QStringLiteral("acReduire")));
   EXPECT_FALSE(form->reduced());
   EXPECT_EQ(act("acReduire").Caption(), QString::fromUtf8("Réduire"));
   EXPECT_EQ(form->size(), QSize(700, 459));
-  EXPECT_EQ(form->previewArea()->x(), 274);
-  EXPECT_EQ(form->panel(3)->x(), 0);
+  EXPECT_EQ(form->previewArea()->geometry(), QRect(8, 40, 700 - 303, 459 - 202));
+  EXPECT_EQ(form->panel(3)->x(), 700 - 303);
   EXPECT_TRUE(form->panel(3)->isVisible());
 }
 
