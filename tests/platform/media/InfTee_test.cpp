@@ -107,6 +107,7 @@ TEST(InfTee, BranchesShareTheBufferButNotTheProperties) {
   EXPECT_EQ(rb[0].start, 123);
   EXPECT_EQ(ra[0].pointer, rb[0].pointer);  // no frame copy
   EXPECT_EQ(ra[0].bytes, rb[0].bytes);
+  EXPECT_EQ(static_cast<InfTee*>(t.tee.get())->copiedSamples(), 0);
 }
 
 TEST(InfTee, ADroppingBranchStarvesNoSibling) {

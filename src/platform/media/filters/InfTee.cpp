@@ -195,7 +195,10 @@ HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
       continue;
     }
     // Lagging: a copy waits, so that the upstream buffer is not held.
-    if (!copy) copy = copyOf(*sample);
+    if (!copy) {
+      copy = copyOf(*sample);
+      copied_.fetch_add(1);
+    }
     if (b->queue.size() >= kMaxQueued && b->queuedBytes + bytes > kMaxQueuedBytes) {
       b->queuedBytes -= sampleBytes(*b->queue.front());
       b->queue.pop_front();

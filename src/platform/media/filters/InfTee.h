@@ -47,6 +47,9 @@ class InfTee : public BaseFilter {
   const MediaType* inputType() const;
   // Samples lagging branches lost since the filter was made. Any thread.
   int64_t droppedSamples() const { return dropped_.load(); }
+  // Samples copied for a lagging branch since the filter was made (0 while every branch keeps
+  // up: branches then share the upstream buffer). Any thread.
+  int64_t copiedSamples() const { return copied_.load(); }
 
   void haltStreaming() override;
 
@@ -68,6 +71,7 @@ class InfTee : public BaseFilter {
   std::condition_variable changed_;  // a branch took or finished a sample, or a stop was asked
   bool stopping_ = false;
   std::atomic<int64_t> dropped_{0};
+  std::atomic<int64_t> copied_{0};
 };
 
 }  // namespace vistrel::platform::media

@@ -91,6 +91,8 @@ TEST(InfTeeBranches, ASlowBranchHoldsUpNeitherItsSiblingNorTheSource) {
   }
   EXPECT_EQ(slow->received().size(), 0u);
   EXPECT_EQ(rig.dropped(), int64_t(kPushed - 1 - InfTee::kMaxQueued));
+  // Only the samples the stuck branch could not take were copied, once each.
+  EXPECT_EQ(static_cast<InfTee*>(tee.get())->copiedSamples(), int64_t(kPushed - 1));
 
   gate.open();
   graph->Stop();  // delivers what the slow branch still had queued
