@@ -431,7 +431,8 @@ class TCaptureForm : public QWidget {
   // in every state, for the camcorder window that shows them (unset: no window shows them).
   std::function<void(sources::TavFlux&, const QString& timeCode, const QString& date)> ShowTapePosition;
   // Stops the recording, with a message, when its file vanished or its video device stalled.
-  void watchRecording(std::optional<int64_t> videoFrames);
+  // `frames`: the video device's frames, or the sound device's blocks when `sound`.
+  void watchRecording(std::optional<int64_t> frames, bool sound = false);
   void showRecordingProgress();  // DroppedActionTimer's duration and frame counts
   // The alarm handlers of the schedule.
   void lancerEnregistrement();

@@ -55,6 +55,20 @@ bool RecordsVideo(RecordRequest request) {
   return request != RecordRequest::None && request != RecordRequest::Wav && request != RecordRequest::Mp3;
 }
 
+// Formats whose file holds only sound: a sound device that stalls stops them.
+bool RecordsSoundOnly(RecordRequest request) {
+  return request == RecordRequest::Wav || request == RecordRequest::Mp3;
+}
+
+// What a source's IAMDroppedFrames counted, delivered and dropped together; none without one.
+std::optional<int64_t> periodsOf(const std::shared_ptr<IBaseFilter>& filter) {
+  auto counters = interfaceOf<IAMDroppedFrames>(filter);
+  int32_t delivered = 0, dropped = 0;
+  if (!counters || FAILED(counters->GetNumNotDropped(delivered)) || FAILED(counters->GetNumDropped(dropped)))
+    return std::nullopt;
+  return int64_t(delivered) + dropped;
+}
+
 // The transitions' operations as the window carries them out. Scheduling is not part of the
 // window yet: arming and the end time are refused, cancelling has nothing to undo.
 class FormSteps : public TRecordingSteps {
@@ -575,13 +589,17 @@ void TCaptureForm::showRecordingProgress() {
   statusBar_->setPanel(3, CaptureCountText(captureFormat(), imageByImageCount_, counts));
   statusBar_->update();
   std::optional<int64_t> frames;
-  if (counts && currentVideo() && RecordsVideo(RequestFor(captureFormat())))
+  const RecordRequest request = RequestFor(captureFormat());
+  if (counts && currentVideo() && RecordsVideo(request))
     frames = int64_t(counts->dropped) + counts->notDropped;
-  watchRecording(frames);
+  // A recording of sound alone watches the sound device's blocks instead.
+  const bool sound = RecordsSoundOnly(request) && currentAudio() && dm_;
+  if (sound) frames = periodsOf(dm().AudioCaptureFilter);
+  watchRecording(frames, sound);
 }
 
-void TCaptureForm::watchRecording(std::optional<int64_t> videoFrames) {
-  const auto fault = recordingWatch_.Check(steadyMs(), videoFrames);
+void TCaptureForm::watchRecording(std::optional<int64_t> frames, bool sound) {
+  const auto fault = recordingWatch_.Check(steadyMs(), frames);
   if (fault == TRecordingWatch::Fault::None) return;
   const QString file = recordingWatch_.File();
   auto stop = [this] {
@@ -593,7 +611,9 @@ void TCaptureForm::watchRecording(std::optional<int64_t> videoFrames) {
   };
   if (fault == TRecordingWatch::Fault::Stalled) {
     stop();
-    showMessage(MessageKind::Error, StalledDeviceText(TRecordingWatch::kStallMs / 1000, file));
+    const int seconds = TRecordingWatch::kStallMs / 1000;
+    showMessage(MessageKind::Error,
+                sound ? StalledSoundDeviceText(seconds, file) : StalledDeviceText(seconds, file));
     return;
   }
   // The writer still has the file open: keep its content, let the writer finish it, then put

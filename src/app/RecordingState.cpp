@@ -212,6 +212,12 @@ QString StalledDeviceText(int seconds, const QString& fileName) {
          QStringLiteral(" contient ce qui a été enregistré jusque-là.");
 }
 
+QString StalledSoundDeviceText(int seconds, const QString& fileName) {
+  return QStringLiteral("Le périphérique audio ne fournit plus de son depuis ") + QString::number(seconds) +
+         QStringLiteral(" secondes.\r\nLa capture a été arrêtée ; le fichier ") + fileName +
+         QStringLiteral(" contient ce qui a été enregistré jusque-là.");
+}
+
 QString VanishedFileText(const QString& fileName, bool restored, const QString& reason) {
   QString text =
       QStringLiteral("Le fichier ") + fileName +

@@ -91,6 +91,7 @@ QString CannotCreateFileText(const QString& fileName, const QString& reason);
 QString ChainRefusedText(const QString& formatName);
 QString RunRefusedText(const QString& fileName);
 QString StalledDeviceText(int seconds, const QString& fileName);
+QString StalledSoundDeviceText(int seconds, const QString& fileName);
 QString VanishedFileText(const QString& fileName, bool restored, const QString& reason);
 QString WriteErrorText(const QString& fileName, const QString& reason);
 

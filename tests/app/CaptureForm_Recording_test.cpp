@@ -27,6 +27,7 @@
 #include "platform/devices/VirtualDevices.h"
 #include "platform/devices/virtual/DvTapeFile.h"
 #include "platform/devices/virtual/TestPattern.h"
+#include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/devices/virtual/VirtualDvCamera.h"
 #include "platform/media/IMediaControl.h"
@@ -607,13 +608,20 @@ class FileSizeLimit {
 };
 
 TEST_F(RecordingFaultTest, AFullDiskStopsTheRecordingWithAMessageAndLeavesAPlayableFile) {
-  for (const char* format : {"avi natif", "dv type 2 (recomp)"}) {
-    SCOPED_TRACE(format);
-    chooseFormat(format);
+  struct Case {
+    const char* format;
+    rlim_t limit;  // a second or two of the format's bytes
+    bool video;
+  };
+  for (const Case c :
+       {Case{"avi natif", 6 << 20, true}, Case{"dv type 2 (recomp)", 6 << 20, true},
+        Case{"Wmv", 96 << 10, true}, Case{"Wav", 256 << 10, false}, Case{"mp3", 24 << 10, false}}) {
+    SCOPED_TRACE(c.format);
+    chooseFormat(c.format);
     const QString name = recordInto(root.file(QStringLiteral("full")));
     scripted().clearAsked();
     {
-      const FileSizeLimit limit(6 * 1024 * 1024);
+      const FileSizeLimit limit(c.limit);
       form->runAction(QStringLiteral("saCapturerBascule"));
       ASSERT_EQ(form->etat(), etatCapture);
       ASSERT_TRUE(waitFor([&] { return form->etat() == etatPreview; }));
@@ -625,8 +633,16 @@ TEST_F(RecordingFaultTest, AFullDiskStopsTheRecordingWithAMessageAndLeavesAPlaya
     EXPECT_TRUE(previewRuns(*form));
     ASSERT_GE(form->sessionFiles().Count(), 1);
     EXPECT_EQ(form->sessionFiles().Item(form->sessionFiles().Count() - 1).Path, name);
-    EXPECT_LE(QFileInfo(name).size(), 6 * 1024 * 1024);
-    EXPECT_TRUE(hasVideoFrames(name, 3));
+    EXPECT_LE(QFileInfo(name).size(), qint64(c.limit));
+    // What was written plays: its frames, or its sound.
+    const auto probed = vistrel::testing::probeMedia(name);
+    ASSERT_TRUE(probed.opened);
+    if (c.video) {
+      EXPECT_TRUE(hasVideoFrames(name, 3));
+    } else {
+      ASSERT_EQ(probed.streams.size(), 1u);
+      EXPECT_GT(probed.streams[0].packets, 3);
+    }
   }
 }
 
@@ -667,6 +683,31 @@ TEST_F(RecordingFaultTest, AStalledCameraStopsTheRecordingWithAMessage) {
   EXPECT_TRUE(previewRuns(*form));
   ASSERT_EQ(form->sessionFiles().Count(), 1);
   EXPECT_TRUE(hasVideoFrames(name, 10));
+}
+
+TEST_F(RecordingFaultTest, AStalledMicrophoneStopsASoundRecordingWithAMessage) {
+  for (const char* format : {"Wav", "mp3"}) {
+    SCOPED_TRACE(format);
+    chooseFormat(format);
+    const QString name = recordInto(root.file(QStringLiteral("stall")));
+    auto mic =
+        std::dynamic_pointer_cast<vistrel::platform::devices::ToneMicrophone>(form->dm().AudioCaptureFilter);
+    ASSERT_TRUE(mic);
+    scripted().clearAsked();
+    form->runAction(QStringLiteral("saCapturerBascule"));
+    ASSERT_EQ(form->etat(), etatCapture);
+    pump(1000);
+    mic->setStalled(true);
+    ASSERT_TRUE(waitFor([&] { return form->etat() == etatPreview; }, 3 * TRecordingWatch::kStallMs + 5000));
+    mic->setStalled(false);
+    EXPECT_TRUE(lastMessage().startsWith(QString::fromUtf8("Le périphérique audio ne fournit plus de son")))
+        << lastMessage().toStdString();
+    EXPECT_TRUE(previewRuns(*form));
+    EXPECT_EQ(form->sessionFiles().Item(form->sessionFiles().Count() - 1).Path, name);
+    const auto probed = vistrel::testing::probeMedia(name);
+    ASSERT_TRUE(probed.opened);
+    EXPECT_GT(probed.durationSeconds, 0.5);
+  }
 }
 
 }  // namespace

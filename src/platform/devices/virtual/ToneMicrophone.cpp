@@ -105,7 +105,7 @@ class MicCapturePin : public BaseOutputPin, public IAMStreamConfig {
     while (thread.sleepUntil(SystemClock::wallTimeOf(t0 + (block + 1) * period))) {
       const int64_t first = block * frames;
       ++block;
-      if (mic_->deviceLost()) continue;
+      if (mic_->deviceLost() || mic_->stalled()) continue;
       std::shared_ptr<MediaSample> sample;
       if (FAILED(GetDeliveryBuffer(sample, AM_GBF_NOWAIT))) {
         mic_->countDropped();

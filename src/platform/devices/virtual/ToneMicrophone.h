@@ -29,6 +29,10 @@ class ToneMicrophone : public media::BaseFilter, public media::IAMDroppedFrames 
   media::HRESULT JoinFilterGraph(const std::shared_ptr<media::IFilterGraph>& graph,
                                  const QString& name) override;
   bool deviceLost() const { return lost_.load(); }
+  // Any thread: a stalled microphone stays in the graph but delivers and counts nothing, as a
+  // device whose driver hangs.
+  void setStalled(bool stalled) { stalled_.store(stalled); }
+  bool stalled() const { return stalled_.load(); }
   // The input whose tone is captured (written from the user-interface thread).
   void selectInput(int input) { input_.store(input); }
   int selectedInput() const { return input_.load(); }
@@ -47,6 +51,7 @@ class ToneMicrophone : public media::BaseFilter, public media::IAMDroppedFrames 
 
  private:
   std::atomic<bool> lost_{false};
+  std::atomic<bool> stalled_{false};
   std::atomic<int> input_{0};
   std::atomic<int64_t> dropped_{0};
   std::atomic<int64_t> delivered_{0};

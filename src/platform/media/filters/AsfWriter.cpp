@@ -1,5 +1,7 @@
 #include "platform/media/filters/AsfWriter.h"
 
+#include "platform/media/GraphEvent.h"
+
 #include <QLoggingCategory>
 #include <cmath>
 
@@ -122,10 +124,14 @@ struct AsfWriter::Output {
     }
   }
 
-  // Any streaming thread.
-  void write(AVStream* st, const AVCodecContext* enc, std::vector<EncodedPacket>& packets, int64_t offset) {
+  // Any streaming thread. True when this call found the file failing (a full disk): the caller
+  // tells the graph, once; nothing more is written then.
+  bool write(AVStream* st, const AVCodecContext* enc, std::vector<EncodedPacket>& packets, int64_t offset) {
     std::lock_guard g(muxLock);
-    if (!fmt || failed) return;
+    if (!fmt || failed) {
+      packets.clear();
+      return false;
+    }
     AVPacket* pkt = av_packet_alloc();
     for (auto& p : packets) {
       if (p.data.empty()) continue;
@@ -137,13 +143,20 @@ struct AsfWriter::Output {
       if (p.key) pkt->flags |= AV_PKT_FLAG_KEY;
       pkt->stream_index = st->index;
       av_packet_rescale_ts(pkt, tbOf(enc), st->time_base);
-      if (av_interleaved_write_frame(fmt, pkt) < 0) {
-        qCWarning(lcAsf) << "packet refused by the ASF muxer";
-      }
+      const int result = av_interleaved_write_frame(fmt, pkt);
       av_packet_unref(pkt);
+      if (result < 0) {
+        qCWarning(lcAsf) << "packet refused by the ASF muxer";
+        // A write error stays: what follows could not be written either.
+        if (fmt->pb && fmt->pb->error < 0) {
+          failed = true;
+          break;
+        }
+      }
     }
     av_packet_free(&pkt);
     packets.clear();
+    return failed;
   }
 };
 
@@ -241,6 +254,7 @@ HRESULT AsfWriter::GetCurFile(QString& fileName, std::optional<MediaType>& type)
 
 HRESULT AsfWriter::onPause() {
   finish();
+  writeErrorRaised_ = false;
   QString file;
   std::optional<wmf::WmStreamDesc> video, audio;
   {
@@ -303,7 +317,7 @@ HRESULT AsfWriter::receiveVideo(const MediaSample& sample) {
   HRESULT hr = out->video.encode(sample.data(), sample.GetActualDataLength(), index, packets);
   if (FAILED(hr)) return hr == E_INVALIDARG ? S_OK : hr;  // a short frame is skipped
   out->lastFrame = index;
-  out->write(out->videoStream, out->video.context(), packets, 0);
+  if (out->write(out->videoStream, out->video.context(), packets, 0)) raiseWriteError();
   return S_OK;
 }
 
@@ -320,8 +334,14 @@ HRESULT AsfWriter::receiveAudio(const MediaSample& sample) {
   std::vector<EncodedPacket> packets;
   HRESULT hr = out->audio.encode(sample.data(), sample.GetActualDataLength(), packets);
   if (FAILED(hr)) return hr;
-  out->write(out->audioStream, out->audio.context(), packets, out->audioOffset);
+  if (out->write(out->audioStream, out->audio.context(), packets, out->audioOffset)) raiseWriteError();
   return S_OK;
+}
+
+// The recording cannot go on: the graph's owner is told once, as the AVI Mux does.
+void AsfWriter::raiseWriteError() {
+  if (writeErrorRaised_.exchange(true)) return;
+  NotifyEvent(GraphEvent{EC_ERRORABORT, static_cast<intptr_t>(E_FAIL), 0, nullptr});
 }
 
 void AsfWriter::finish() {

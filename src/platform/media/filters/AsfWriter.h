@@ -13,6 +13,7 @@
 // own lock and the multiplexer under a third; configuration on the user-interface thread.
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -57,6 +58,7 @@ class AsfWriter : public BaseFilter, public IConfigAsfWriter, public IFileSinkFi
   struct Output;
   HRESULT apply(const std::shared_ptr<wmf::IWMProfile>& profile);
   void finish();
+  void raiseWriteError();
 
   std::mutex configLock_;
   QString fileName_;
@@ -66,6 +68,7 @@ class AsfWriter : public BaseFilter, public IConfigAsfWriter, public IFileSinkFi
 
   std::mutex videoLock_, audioLock_;
   std::unique_ptr<Output> out_;
+  std::atomic<bool> writeErrorRaised_{false};  // once per run
 };
 
 // The encoder settings a profile stream stands for (nullopt: a codec we do not write).

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/media/BaseInputPin.h"
+#include "platform/media/GraphEvent.h"
 #include "platform/media/IStream.h"
 
 namespace vistrel::platform::media {
@@ -104,7 +105,13 @@ void FileWriter::closeFile() {
   fd_ = -1;
 }
 
-HRESULT FileWriter::onPause() { return openFile(); }
+HRESULT FileWriter::onPause() {
+  {
+    std::lock_guard g(lock_);
+    writeErrorRaised_ = false;
+  }
+  return openFile();
+}
 
 void FileWriter::closeFiles() { closeFile(); }
 
@@ -160,7 +167,19 @@ HRESULT FileWriter::writeSample(const MediaSample& sample, bool byteStream) {
   if (byteStream && SUCCEEDED(sample.GetTime(&start, &stop))) offset = start;  // a byte offset here
   const int32_t length = sample.GetActualDataLength();
   if (length <= 0) return S_OK;
-  return writeAt(offset, sample.data(), static_cast<uint32_t>(length), nullptr);
+  const HRESULT hr = writeAt(offset, sample.data(), static_cast<uint32_t>(length), nullptr);
+  if (FAILED(hr)) {
+    // The last filter of its branch: a write that fails (a full disk) ends the recording, and
+    // the graph's owner is told once, as the multiplexers do.
+    bool first = false;
+    {
+      std::lock_guard g(lock_);
+      first = !writeErrorRaised_ && fd_ >= 0;
+      if (first) writeErrorRaised_ = true;
+    }
+    if (first) NotifyEvent(GraphEvent{EC_ERRORABORT, static_cast<intptr_t>(hr), 0, nullptr});
+  }
+  return hr;
 }
 
 }  // namespace vistrel::platform::media

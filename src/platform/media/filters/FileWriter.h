@@ -44,6 +44,7 @@ class FileWriter : public BaseFilter, public IFileSinkFilter {
   std::optional<MediaType> fileType_;
   int fd_ = -1;
   int64_t appendAt_ = 0;
+  bool writeErrorRaised_ = false;  // under lock_; once per run
 };
 
 }  // namespace vistrel::platform::media
