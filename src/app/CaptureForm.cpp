@@ -333,6 +333,7 @@ void TCaptureForm::finishPendingGrab() {
 void TCaptureForm::resumeAfterRefusedClose() {
   if (!closeTornDown_) return;
   closeTornDown_ = false;
+  const bool fullScreen = fullScreenAtClose_;
   fullScreenAtClose_ = false;
   platform::traceLine(QStringLiteral("Close refused: the sources are connected again"));
   guarded([&] {
@@ -345,6 +346,7 @@ void TCaptureForm::resumeAfterRefusedClose() {
     attachVideoWindow();
     if (ChargerDrivers()) reconnectAll(closedVideo_, closedAudio_, closedFormat_);
     setinterfacepreview();
+    if (fullScreen) setFullScreen(true);  // the close had left it
   });
 }
 

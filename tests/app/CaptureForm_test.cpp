@@ -498,11 +498,15 @@ TEST_F(LiveFormTest, ARestartBringsBackTheWindowAsItWasLeft) {
 TEST_F(LiveFormTest, ARefusedCloseLeavesTheProgramPreviewingAndRecording) {
   openForm();
   ASSERT_TRUE(graphRunning());
-  // The exit dialog closed by its frame refuses the close: the sources come back and the
-  // preview runs again.
+  ASSERT_TRUE(form->runAction(QStringLiteral("tafullscreen")));
+  // The exit dialog closed by its frame refuses the close: the sources come back, the preview
+  // runs again, in full screen as before.
   answers->addWords({QStringLiteral("fermer")});
   EXPECT_FALSE(form->close());
   EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(plaque->isVisible());
+  EXPECT_TRUE(act("tafullscreen").isChecked());
+  ASSERT_TRUE(form->runAction(QStringLiteral("tafullscreen")));
   ASSERT_NE(form->currentVideo(), nullptr);
   ASSERT_NE(form->currentAudio(), nullptr);
   EXPECT_TRUE(graphRunning());
