@@ -77,6 +77,7 @@ static void BM_CameraFrameParts_1080p(benchmark::State& state) {
   const int w = 1920, h = 1080;
   std::vector<uint8_t> rgb(size_t(vistrel::platform::media::dibRowBytes(w, 24)) * h), yuy2(size_t(w) * h * 2);
   int64_t k = 0;
+  vistrel::platform::devices::renderTestPattern(rgb.data(), w, h, 1, 33, {});  // what the packing sees
   for (auto _ : state) {
     if (state.range(0) == 0) {
       vistrel::platform::devices::renderTestPattern(rgb.data(), w, h, k, k * 33, {});

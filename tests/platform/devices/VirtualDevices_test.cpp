@@ -202,6 +202,21 @@ TEST(TestPattern, FrameCounterReadsBack) {
   }
 }
 
+// The camera's YUY2 converts each run of equal rows once: every row must still be what the
+// row converted on its own gives.
+TEST(TestPattern, Yuy2IsTheRowByRowConversion) {
+  const int width = 320, height = 240;
+  std::vector<uint8_t> rgb(dibRowBytes(width, 24) * height), yuy2(size_t(width) * 2 * height);
+  renderTestPattern(rgb.data(), width, height, 37, 61000, PatternSettings{20, 90});
+  rgb24ToYuy2(rgb.data(), width, height, yuy2.data());
+  std::vector<uint8_t> row(size_t(width) * 2);
+  for (int y = 0; y < height; ++y) {
+    // Top-down row y of the YUY2 picture is stored row height-1-y of the bottom-up RGB24 one.
+    rgb24ToYuy2(rgb.data() + size_t(height - 1 - y) * dibRowBytes(width, 24), width, 1, row.data());
+    ASSERT_EQ(0, std::memcmp(row.data(), yuy2.data() + size_t(y) * row.size(), row.size())) << y;
+  }
+}
+
 TEST(ToneMicrophone, NamedInputsChooseTheTone) {
   auto mic = std::make_shared<ToneMicrophone>(QStringLiteral("Mic"));
   auto p = pins(mic);

@@ -20,6 +20,12 @@ struct ColourConversion::Impl {
   AVPixelFormat format = AV_PIX_FMT_NONE;
   SwsContext* sws = nullptr;
   AVPixelFormat swsFormat = AV_PIX_FMT_NONE;
+  // libswscale has fast paths from planar YUV to BGR24 but not from packed YUV or NV12, which it
+  // converts several times slower: those are first split into planes (a cheap step), then
+  // converted from the planes. The result is the same to within a step of rounding.
+  SwsContext* stage = nullptr;
+  AVPixelFormat stageFormat = AV_PIX_FMT_NONE;
+  std::vector<uint8_t> planes;
   AVCodecContext* decoder = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
@@ -32,6 +38,9 @@ struct ColourConversion::Impl {
     sws_freeContext(sws);
     sws = nullptr;
     swsFormat = AV_PIX_FMT_NONE;
+    sws_freeContext(stage);
+    stage = nullptr;
+    stageFormat = AV_PIX_FMT_NONE;
     avcodec_free_context(&decoder);
     av_packet_free(&packet);
     av_frame_free(&frame);
@@ -129,7 +138,15 @@ bool ColourConversion::configure(const GUID& subtype, int bitCount, int width, i
     return true;
   }
   d_->format = pixelFormat(subtype, bitCount);
-  return d_->format != AV_PIX_FMT_NONE && d_->ensureScaler(d_->format);
+  if (d_->format == AV_PIX_FMT_NONE) return false;
+  if (d_->format == AV_PIX_FMT_YUYV422 || d_->format == AV_PIX_FMT_UYVY422)
+    d_->stageFormat = AV_PIX_FMT_YUV422P;
+  else if (d_->format == AV_PIX_FMT_NV12)
+    d_->stageFormat = AV_PIX_FMT_YUV420P;
+  if (d_->stageFormat == AV_PIX_FMT_NONE) return d_->ensureScaler(d_->format);
+  d_->stage = sws_getContext(width, d_->absHeight(), d_->format, width, d_->absHeight(), d_->stageFormat,
+                             SWS_POINT, nullptr, nullptr, nullptr);
+  return d_->stage && d_->ensureScaler(d_->stageFormat);
 }
 
 size_t ColourConversion::inputSize() const {
@@ -209,6 +226,21 @@ bool ColourConversion::convert(const uint8_t* in, size_t inLength, uint8_t* out,
       srcStride[0] = srcStride[1] = w;
       break;
     default: return false;
+  }
+  if (d_->stage) {
+    // Planes with rows padded to 64 bytes, and room after the last one.
+    const int lumaStride = (w + 63) / 64 * 64, chromaStride = (w / 2 + 63) / 64 * 64;
+    const int chromaRows = d_->stageFormat == AV_PIX_FMT_YUV420P ? h / 2 : h;
+    const size_t luma = size_t(lumaStride) * size_t(h), chroma = size_t(chromaStride) * size_t(chromaRows);
+    d_->planes.resize(luma + 2 * chroma + 256);
+    uint8_t* planes[4] = {d_->planes.data(), d_->planes.data() + luma, d_->planes.data() + luma + chroma,
+                          nullptr};
+    int planeStrides[4] = {lumaStride, chromaStride, chromaStride, 0};
+    if (sws_scale(d_->stage, src, srcStride, 0, h, planes, planeStrides) != h) return false;
+    for (int i = 0; i < 4; ++i) {
+      src[i] = planes[i];
+      srcStride[i] = planeStrides[i];
+    }
   }
   if (sws_scale(d_->sws, src, srcStride, 0, h, dst, dstStride) != h) return false;
   d_->storeBottomUp(out);
