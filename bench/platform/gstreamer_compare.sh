@@ -6,23 +6,25 @@
 # GStreamer is used only for this comparison; Vistrel does not depend on it. To install it:
 #   apt-get install -y gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 #
-# usage: bench/platform/gstreamer_compare.sh [build-dir]     (default: build-bench, a Release build
-#        made with: cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-#                   ninja -C build-bench bench_platform)
+# usage: bench/platform/gstreamer_compare.sh [build-dir]     (default: build, the normal build
+#        folder; bench_platform must be built, in Release for figures that mean something:
+#        cmake --build build --target bench_platform)
 # Environment: GST_CHAIN_BUFFERS (default 1000000), GST_TEE_BUFFERS (100000),
 #              GST_CONVERT_FRAMES (1000).
 #
 # The pipelines:
 #   chain N   fakesrc (768-byte buffers, like a 16x16 RGB24 frame, not filled) ! N x identity ! fakesink
-#   tee WxH   fakesrc (WxH RGB24-sized buffers, not filled) ! tee ! two fakesinks, on one thread
-#             (no queue, as the Infinite Pin Tee delivers to its branches in turn)
+#   tee WxH   fakesrc (WxH RGB24-sized buffers, not filled) ! tee ! two (queue ! fakesink)
+#             branches: the Infinite Pin Tee gives each of two or more branches a thread of its
+#             own, as a queue does; both sides count the CPU of every thread of the process
 #   convert   videotestsrc ! YUY2 WxH ! videoconvert ! RGB ! fakesink, minus the same pipeline
 #             without videoconvert (the cost of making the test picture)
 # A GStreamer figure is (run of N buffers - run of 1 buffer) / N, so start-up is not counted.
-# Vistrel's figures come from Google Benchmark (cpu_time and real_time of one iteration).
+# Vistrel's figures come from Google Benchmark (cpu_time and real_time of one iteration; for the
+# tee, cpu_time is the whole process's CPU).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-build=${1:-build-bench}
+build=${1:-build}
 bench=$build/bench/bench_platform
 [[ -x $bench ]] || { echo "no $bench: build it first (see the usage at the top of $0)" >&2; exit 2; }
 command -v gst-launch-1.0 >/dev/null || {
@@ -47,7 +49,9 @@ vistrel() {
 import json, sys
 scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    if b["name"] == sys.argv[2]:
+    # Benchmarks timed in wall time with process CPU get suffixes on their names.
+    base = b["name"].replace("/process_time", "").replace("/real_time", "")
+    if base == sys.argv[2]:
         f = scale[b["time_unit"]]
         print("%.3f %.3f" % (b["cpu_time"] * f, b["real_time"] * f))
 PY
@@ -74,7 +78,7 @@ g1=$(perbuf "$chainN" fakesrc num-buffers=@N@ sizetype=2 sizemax=768 $(identitie
 g10=$(perbuf "$chainN" fakesrc num-buffers=@N@ sizetype=2 sizemax=768 $(identities 10) ! fakesink)
 tee() {
   perbuf "$teeN" fakesrc num-buffers=@N@ sizetype=2 sizemax=$(($1 * $2 * 3)) ! tee name=t \
-    t. ! fakesink async=false t. ! fakesink async=false
+    t. ! queue ! fakesink async=false t. ! queue ! fakesink async=false
 }
 gt576=$(tee 720 576)
 gt1080=$(tee 1920 1080)
