@@ -63,9 +63,10 @@ struct InfTee::Branch {
   BaseOutputPin* pin = nullptr;
   std::deque<std::shared_ptr<MediaSample>> queue;
   bool busy = false;
-  uint64_t finished = 0;   // samples this branch has delivered downstream
-  uint64_t taken = 0;      // samples handed to this branch
-  size_t queuedBytes = 0;  // data held by the queue
+  std::condition_variable wake;  // samples queued, or a stop asked
+  uint64_t finished = 0;         // samples this branch has delivered downstream
+  uint64_t taken = 0;            // samples handed to this branch
+  size_t queuedBytes = 0;        // data held by the queue
   std::thread thread;
 };
 
@@ -133,7 +134,8 @@ void InfTee::stopBranches() {
     if (branches_.empty()) return;
     stopping_ = true;  // the threads deliver what is queued, then end
   }
-  changed_.notify_all();
+  for (auto& b : branches_) b->wake.notify_all();
+  finished_.notify_all();
   for (auto& b : branches_)
     if (b->thread.joinable()) b->thread.join();
   std::lock_guard g(lock_);
@@ -144,7 +146,7 @@ void InfTee::stopBranches() {
 void InfTee::feed(Branch& branch) {
   std::unique_lock lk(lock_);
   for (;;) {
-    changed_.wait(lk, [&] { return stopping_ || !branch.queue.empty(); });
+    branch.wake.wait(lk, [&] { return stopping_ || !branch.queue.empty(); });
     if (branch.queue.empty()) return;  // stopping, and nothing left
     auto sample = std::move(branch.queue.front());
     branch.queue.pop_front();
@@ -156,7 +158,12 @@ void InfTee::feed(Branch& branch) {
     lk.lock();
     branch.busy = false;
     ++branch.finished;
-    changed_.notify_all();
+    if (sourceWaiting_) {
+      // Woken after the lock is let go, the input does not have to wait for it again.
+      lk.unlock();
+      finished_.notify_all();
+      lk.lock();
+    }
   }
 }
 
@@ -209,12 +216,14 @@ HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
     b->queue.push_back(copy->shareBuffer());
     b->queuedBytes += bytes;
   }
-  changed_.notify_all();
-  changed_.wait_for(lk, kBranchWait, [&] {
+  for (auto& b : branches_) b->wake.notify_one();
+  sourceWaiting_ = true;
+  finished_.wait_for(lk, kBranchWait, [&] {
     for (auto& [b, ticket] : awaited)
       if (b->finished < ticket) return false;
     return true;
   });
+  sourceWaiting_ = false;
   return S_OK;
 }
 

@@ -68,7 +68,10 @@ class InfTee : public BaseFilter {
   int nextOutputNumber_ = 1;
   std::vector<std::unique_ptr<Branch>> branches_;  // changed only while no sample flows
   std::mutex lock_;
-  std::condition_variable changed_;  // a branch took or finished a sample, or a stop was asked
+  // Each branch thread waits on its own signal, the input on this one: a sample wakes only the
+  // threads that have something to do, which keeps the hand-over to a few thread switches.
+  std::condition_variable finished_;  // a branch finished a sample
+  bool sourceWaiting_ = false;
   bool stopping_ = false;
   std::atomic<int64_t> dropped_{0};
   std::atomic<int64_t> copied_{0};
