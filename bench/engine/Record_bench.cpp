@@ -76,14 +76,32 @@ Written writtenIn(const QString& path) {
   w.frames = 0;
   if (avformat_find_stream_info(ctx, nullptr) >= 0) {
     AVPacket* pkt = av_packet_alloc();
+    // Sound: PCM by its bytes; coded sound from the first packet's time to the end of the last.
+    int64_t pcmBytes = 0;
+    double first = -1, end = 0;
     while (av_read_frame(ctx, pkt) >= 0) {
       const AVStream* st = ctx->streams[pkt->stream_index];
       if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) ++w.frames;
-      if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && pkt->duration > 0)
-        w.soundSeconds += double(pkt->duration) * av_q2d(st->time_base);
+      if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+        pcmBytes += pkt->size;
+        const int64_t at = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (at != AV_NOPTS_VALUE) {
+          const double t = double(at) * av_q2d(st->time_base);
+          if (first < 0) first = t;
+          end = std::max(end, t + double(pkt->duration) * av_q2d(st->time_base));
+        }
+      }
       av_packet_unref(pkt);
     }
     av_packet_free(&pkt);
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+      const AVCodecParameters* a = ctx->streams[i]->codecpar;
+      if (a->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+      if (a->codec_id == AV_CODEC_ID_PCM_S16LE && a->sample_rate > 0 && a->ch_layout.nb_channels > 0)
+        w.soundSeconds = double(pcmBytes) / (2.0 * a->ch_layout.nb_channels * a->sample_rate);
+      else if (first >= 0)
+        w.soundSeconds = end - std::min(first, 0.0);
+    }
   }
   avformat_close_input(&ctx);
   return w;
