@@ -1,3 +1,6 @@
+// GCC 12 misreads make_shared of a capture pin (enable_shared_from_this through a virtual base)
+// as an access past the control block; the warning points into <memory>.
+#pragma GCC diagnostic ignored "-Warray-bounds"
 // Recording from the main window with virtual devices: start, stop, cut, the overwrite question
 // and what the session list receives.
 #include <gtest/gtest.h>
@@ -30,13 +33,18 @@
 #include "platform/devices/virtual/ToneMicrophone.h"
 #include "platform/devices/virtual/VirtualCamera.h"
 #include "platform/devices/virtual/VirtualDvCamera.h"
+#include "platform/media/BaseOutputPin.h"
+#include "platform/media/FilterMoniker.h"
+#include "platform/media/IAMStreamConfig.h"
 #include "platform/media/IMediaControl.h"
+#include "platform/media/MemAllocator.h"
 #include "platform/shell/Trash.h"
 #include "platform/ui/MessageBoxes.h"
 #include "settings/CaptureFormats.h"
 #include "settings/Parameters.h"
 #include "settings/SavePreferences.h"
 #include "sources/Sources.h"
+#include "sources/VideoCaptureDevice.h"
 #include "support/MediaProbe.h"
 #include "support/TempRoot.h"
 
@@ -683,6 +691,93 @@ TEST_F(RecordingFaultTest, AStalledCameraStopsTheRecordingWithAMessage) {
   EXPECT_TRUE(previewRuns(*form));
   ASSERT_EQ(form->sessionFiles().Count(), 1);
   EXPECT_TRUE(hasVideoFrames(name, 10));
+}
+
+// A capture filter offering one picture wider than MPEG-4 can code, and delivering nothing.
+class WideCapture : public vistrel::platform::media::BaseFilter {
+  class Pin : public vistrel::platform::media::BaseOutputPin,
+              public vistrel::platform::media::IAMStreamConfig {
+   public:
+    explicit Pin(BaseFilter* f)
+        : BaseOutputPin(f, QStringLiteral("Capture"), vistrel::platform::media::PIN_CATEGORY_CAPTURE) {}
+    vistrel::platform::media::HRESULT CheckMediaType(const vistrel::platform::media::MediaType& t) override {
+      return t == type() ? vistrel::platform::media::S_OK : vistrel::platform::media::VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    vistrel::platform::media::HRESULT GetMediaType(int pos, vistrel::platform::media::MediaType& t) override {
+      if (pos < 0) return vistrel::platform::media::E_INVALIDARG;
+      if (pos > 0) return vistrel::platform::media::VFW_S_NO_MORE_ITEMS;
+      t = type();
+      return vistrel::platform::media::S_OK;
+    }
+    vistrel::platform::media::HRESULT DecideBufferSize(
+        vistrel::platform::media::MemAllocator& a,
+        vistrel::platform::media::ALLOCATOR_PROPERTIES& req) override {
+      vistrel::platform::media::ALLOCATOR_PROPERTIES want = req, got;
+      want.cBuffers = 2;
+      want.cbBuffer = 8200 * 16 * 3;
+      return a.SetProperties(want, got);
+    }
+    vistrel::platform::media::HRESULT SetFormat(const vistrel::platform::media::MediaType&) override {
+      return vistrel::platform::media::S_OK;
+    }
+    vistrel::platform::media::HRESULT GetFormat(vistrel::platform::media::MediaType& t) override {
+      t = type();
+      return vistrel::platform::media::S_OK;
+    }
+    vistrel::platform::media::HRESULT GetNumberOfCapabilities(int32_t& count, int32_t& size) override {
+      count = 1;
+      size = sizeof(vistrel::platform::media::VIDEO_STREAM_CONFIG_CAPS);
+      return vistrel::platform::media::S_OK;
+    }
+    vistrel::platform::media::HRESULT GetStreamCaps(int32_t index, vistrel::platform::media::MediaType& t,
+                                                    std::vector<uint8_t>& caps) override {
+      if (index != 0) return vistrel::platform::media::E_INVALIDARG;
+      t = type();
+      caps.assign(sizeof(vistrel::platform::media::VIDEO_STREAM_CONFIG_CAPS), 0);
+      return vistrel::platform::media::S_OK;
+    }
+
+   private:
+    static vistrel::platform::media::MediaType type() {
+      return vistrel::platform::media::MediaType::rgb24(8200, 16, vistrel::platform::media::UNITS / 25);
+    }
+  };
+
+ public:
+  WideCapture()
+      : BaseFilter(vistrel::platform::media::makeGuid("{7E57CA57-0000-4000-8000-00000000A001}"),
+                   QStringLiteral("Wide")) {
+    addPin(makePin(this));
+  }
+
+ private:
+  static std::shared_ptr<vistrel::platform::media::BasePin> makePin(BaseFilter* f) {
+    return std::make_shared<Pin>(f);
+  }
+};
+
+TEST_F(RecordingFaultTest, ACompressorThatRefusesThePictureSizeIsSaidAndThePreviewGoesOn) {
+  using namespace vistrel::platform::media;
+  auto moniker = std::make_shared<FilterMoniker>(
+      QStringLiteral("@test:wide"), QStringLiteral("Wide"),
+      makeGuid("{7E57CA57-0000-4000-8000-00000000A001}"),
+      [] { return std::static_pointer_cast<IBaseFilter>(std::make_shared<WideCapture>()); });
+  vistrel::sources::TVideoCaptureDevice device(form->dm().Engine(), moniker, QStringLiteral("Wide"), 1);
+  ASSERT_TRUE(device.Ready);
+  vistrel::sources::TVideoSource wide(&device, 1);
+  chooseFormat("divx");
+  ASSERT_TRUE(form->dm().Connect(wide));
+  form->dm().Run();
+  const QString name = form->videoFileName();
+  scripted().clearAsked();
+  form->runAction(QStringLiteral("saCapturerBascule"));
+  EXPECT_EQ(form->etat(), etatPreview);
+  EXPECT_FALSE(form->action(QStringLiteral("saCapturerBascule"))->isChecked());
+  EXPECT_EQ(lastMessage(), ChainRefusedText(QStringLiteral("divx")));
+  EXPECT_TRUE(previewRuns(*form));
+  EXPECT_EQ(form->sessionFiles().Count(), 0);
+  form->dm().Stop();
+  form->dm().Disconnect(wide, true);
 }
 
 TEST_F(RecordingFaultTest, AStalledMicrophoneStopsASoundRecordingWithAMessage) {
