@@ -252,6 +252,7 @@ class Grabbed : public ISampleGrabberCB {
     REFERENCE_TIME start = -1;
   };
   HRESULT SampleCB(double, const std::shared_ptr<MediaSample>& s) override {
+    if (holdFirst.count() > 0 && count() == 0) std::this_thread::sleep_for(holdFirst);
     Frame f;
     f.bytes.assign(s->data(), s->data() + s->GetActualDataLength());
     REFERENCE_TIME stop = 0;
@@ -269,6 +270,7 @@ class Grabbed : public ISampleGrabberCB {
     std::lock_guard g(lock_);
     return frames_.size();
   }
+  std::chrono::milliseconds holdFirst{0};  // the first sample holds the streaming thread so long
 
  private:
   std::mutex lock_;
@@ -343,6 +345,40 @@ TEST(VirtualCamera, MjpegFramesAreJpegsThatDecodeToThePattern) {
       EXPECT_LT(error, 4.0) << n;
       EXPECT_LT(error * 3, meanDifference(f.bytes, neighbour)) << n;
     }
+  }
+}
+
+// A camera's driver keeps the frames of the periods its reader was late for: a streaming thread
+// held up for a period and a half by what is downstream still delivers every frame, each with
+// the time it was captured, and the camera counts nothing as dropped.
+TEST(VirtualCamera, AReaderHeldUpGetsTheFramesOfThePeriodsItMissed) {
+  auto g = FilterGraph::create();
+  auto cam = std::make_shared<VirtualCamera>(QStringLiteral("Cam"));
+  auto tap = std::make_shared<SampleGrabber>();
+  auto null = std::make_shared<NullRenderer>();
+  auto frames = std::make_shared<Grabbed>();
+  frames->holdFirst = std::chrono::milliseconds(60);
+  tap->SetCallback(frames, 0);
+  g->AddFilter(cam, "cam");
+  g->AddFilter(tap, "tap");
+  g->AddFilter(null, "null");
+  const REFERENCE_TIME interval = UNITS / 25;
+  ASSERT_EQ(interfaceOf<IAMStreamConfig>(pins(cam)[0])->SetFormat(MediaType::rgb24(320, 240, interval)),
+            S_OK);
+  ASSERT_EQ(g->ConnectDirect(pins(cam)[0], pins(tap)[0], nullptr), S_OK);
+  ASSERT_EQ(g->ConnectDirect(pins(tap)[1], pins(null)[0], nullptr), S_OK);
+  ASSERT_EQ(g->Run(), S_OK);
+  ASSERT_TRUE(waitFor([&] { return frames->count() >= 6; }));
+  ASSERT_EQ(g->Stop(), S_OK);
+  int32_t dropped = -1;
+  cam->GetNumDropped(dropped);
+  EXPECT_EQ(dropped, 0);
+  const auto got = frames->frames();
+  for (size_t i = 0; i < got.size(); ++i) {
+    const int64_t n = readFrameCounter(got[i].bytes.data(), 320, 240);
+    EXPECT_EQ(n, int64_t(i));
+    // Captured one period after the other, whenever they were delivered.
+    EXPECT_EQ(got[i].start - got[0].start, REFERENCE_TIME(i) * interval) << i;
   }
 }
 

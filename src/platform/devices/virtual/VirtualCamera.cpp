@@ -19,6 +19,9 @@ using namespace media;
 namespace {
 class CameraPin : public BaseOutputPin, public IAMStreamConfig, public ISpecifyPropertyPages {
  public:
+  // Frames the emulated driver holds for a reader that is late, as a V4L2 capture queue does.
+  static constexpr int64_t kDriverQueue = 4;
+
   CameraPin(VirtualCamera* camera, QString name, const GUID& category)
       : BaseOutputPin(camera, std::move(name), category),
         camera_(camera),
@@ -132,11 +135,14 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig, public ISpecifyP
         ++k;
         continue;
       }
+      // A real camera captures into its driver's queue whether or not the reader is on time: a
+      // late thread (a loaded machine) still gets the frames of the periods it missed, with their
+      // own times, and only those beyond the queue's depth are lost.
       const int64_t behind = (SystemClock::now() - (t0 + k * interval)) / interval;
-      if (behind > 0) {
-        // The frames whose time passed while we were late are lost, as on a real device.
-        camera_->countDropped(behind);
-        k += behind;
+      if (behind >= kDriverQueue) {
+        const int64_t lost = behind - (kDriverQueue - 1);
+        camera_->countDropped(lost);
+        k += lost;
       }
       std::shared_ptr<MediaSample> sample;
       if (FAILED(GetDeliveryBuffer(sample, AM_GBF_NOWAIT))) {
@@ -144,7 +150,8 @@ class CameraPin : public BaseOutputPin, public IAMStreamConfig, public ISpecifyP
         ++k;
         continue;
       }
-      REFERENCE_TIME start = camera_->streamTime();
+      // Stamped with the instant the frame was captured, on the graph clock.
+      REFERENCE_TIME start = std::max<REFERENCE_TIME>(0, t0 + k * interval - camera_->streamStart());
       const int64_t ms = start / 10000;
       int32_t length = static_cast<int32_t>(type.lSampleSize);
       if (yuy2) {

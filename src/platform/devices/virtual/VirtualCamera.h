@@ -4,9 +4,10 @@
 // 720x576, 1280x720 and 1920x1080, 25 and 30 frames per second, and the stream format property
 // page; IAMVideoProcAmp (brightness, contrast act on the picture) with its property page, and
 // IAMDroppedFrames on the filter. The pages are those of the V4L2 cards. Each connected pin runs
-// its own streaming thread while the graph runs; frames are stamped with the graph clock, and a
-// frame that finds no free buffer or whose time has passed is counted as dropped, so a slow
-// branch never blocks the camera.
+// its own streaming thread while the graph runs; frames are stamped with the graph clock at the
+// instant of their capture. Like a real camera's driver, the camera holds a few frames for a
+// reader that is late; a frame that finds no free buffer, or that comes more periods late than
+// that queue holds, is counted as dropped, so a slow branch never blocks the camera.
 
 #include <QString>
 #include <atomic>
