@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/media/FilterGraph.h"
 #include "platform/media/TestFilters.h"
 #include "platform/media/TransInPlaceFilter.h"
@@ -17,13 +21,16 @@ class Branch : public TransInPlaceFilter {
   Branch()
       : TransInPlaceFilter(makeGuid("{66666666-2222-3333-4444-555555555555}"), QStringLiteral("Branch"),
                            false) {}
-  bool strip = false;
-  bool drop = false;
+  // Set by the test while the branch's thread may run.
+  std::atomic<bool> strip{false};
+  std::atomic<bool> drop{false};
+  std::atomic<int> seen{0};  // samples this branch has been through
   HRESULT CheckInputType(const MediaType&) override { return S_OK; }
   HRESULT Transform(MediaSample& s) override {
-    if (drop) return S_FALSE;
-    if (strip) s.SetTime(nullptr, nullptr);
-    return S_OK;
+    const bool dropping = drop.load();
+    if (!dropping && strip.load()) s.SetTime(nullptr, nullptr);
+    seen.fetch_add(1);
+    return dropping ? S_FALSE : S_OK;
   }
 };
 
@@ -124,6 +131,10 @@ TEST(InfTee, ADroppingBranchStarvesNoSibling) {
   t.g->ConnectDirect(pins(t.tee)[2], b->inPin(), nullptr);
   t.g->Run();
   for (int i = 0; i < 3; ++i) EXPECT_EQ(t.src->push({1}), S_OK);
+  // The tee waits for its branches a while only: on a slow machine the valve may still be on
+  // the third sample when the push returns.
+  for (int waited = 0; valve->seen.load() < 3 && waited < 20000; ++waited)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   valve->drop = false;
   EXPECT_EQ(t.src->push({2}), S_OK);
   t.g->Stop();
