@@ -33,24 +33,15 @@
 #include "sources/Sources.h"
 #include "support/MediaProbe.h"
 #include "support/TempRoot.h"
+#include "support/WaitFor.h"
 
+using vistrel::testing::waitFor;
 using namespace vistrel::app;
 using vistrel::platform::devices::VirtualDevices;
 using vistrel::platform::ui::ScriptedMessageBoxes;
 using vistrel::settings::TparameterList;
 
 namespace {
-
-template <class F>
-bool waitFor(F done, int limitMs = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 class CaptureFormTest : public ::testing::Test {
  protected:

@@ -32,28 +32,19 @@
 #include "settings/Parameters.h"
 #include "support/MediaProbe.h"
 #include "support/TempRoot.h"
+#include "support/WaitFor.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
+using vistrel::testing::waitFor;
 using namespace vistrel::app;
 using vistrel::platform::devices::VirtualDevices;
 using vistrel::platform::ui::Answer;
 using vistrel::platform::ui::ScriptedMessageBoxes;
 
 namespace {
-
-template <class F>
-bool waitFor(F done, int limitMs = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 void flushEvents() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();

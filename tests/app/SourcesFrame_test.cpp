@@ -20,7 +20,9 @@
 #include "settings/SavePreferences.h"
 #include "sources/Sources.h"
 #include "support/TempRoot.h"
+#include "support/WaitFor.h"
 
+using vistrel::testing::waitFor;
 using namespace vistrel::app;
 using vistrel::platform::devices::VirtualDevices;
 namespace s = vistrel::settings;
@@ -33,17 +35,6 @@ const QByteArray kTwoCamerasAndAMicrophone =
     "microphone Micro\n";
 
 // Waits (processing events) until `done` or a generous limit; never asserts on speed.
-template <class F>
-bool waitFor(F done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > 20000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
 QStringList items(const QComboBox* box) {
   QStringList list;
   for (int i = 0; i < box->count(); ++i) list << box->itemText(i);

@@ -14,21 +14,12 @@
 #include "settings/Parameters.h"
 #include "sources/Sources.h"
 #include "support/TempRoot.h"
+#include "support/WaitFor.h"
 
+using vistrel::testing::waitFor;
 using namespace vistrel;
 
 namespace {
-
-template <class F>
-bool waitFor(F done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > 20000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 // Distinct colours in a picture, sampled on a grid.
 int colours(const QImage& picture) {

@@ -19,7 +19,9 @@
 #include "sources/Crossbar.h"
 #include "sources/Sources.h"
 #include "sources/VideoCaptureDevice.h"
+#include "support/WaitFor.h"
 
+using vistrel::testing::waitFor;
 using namespace vistrel::platform::media;
 using namespace vistrel::engine;
 using vistrel::sources::TAudioCaptureDevice;
@@ -66,17 +68,6 @@ QStringList graphNames(Tdm& dm) {
   }
   names.sort();
   return names;
-}
-
-bool waitFor(const std::function<bool()>& condition) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > 20000) return false;
-    QCoreApplication::processEvents();
-    QThread::msleep(10);
-  }
-  return true;
 }
 
 const SettingsMenuEntry* entryNamed(const SettingsMenu& menu, const QString& caption) {

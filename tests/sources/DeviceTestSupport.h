@@ -1,13 +1,9 @@
 #pragma once
 // Shared pieces of the device tests: a fresh engine graph with its two control time-stampers, a
-// device whose counts a test chooses, and waiting for streaming threads without timing them.
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <chrono>
-#include <thread>
-
+// device whose counts a test chooses.
 #include "filters/Tvt_TimeStamper.h"
 #include "sources/CaptureDevice.h"
+#include "support/WaitFor.h"
 
 namespace vistrel::sources::testing {
 
@@ -38,17 +34,6 @@ class FakeDevice : public TCaptureDevice {
   void KillMuxGraph() override {}
 };
 
-// Waits (processing events) until `done` or a generous limit; never asserts on speed.
-template <class F>
-bool waitFor(F done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > 20000) return false;
-    QCoreApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using vistrel::testing::waitFor;
 
 }  // namespace vistrel::sources::testing

@@ -30,7 +30,9 @@
 #include "platform/media/filters/NullRenderer.h"
 #include "platform/media/filters/SampleGrabber.h"
 #include "support/TempRoot.h"
+#include "support/WaitFor.h"
 
+using vistrel::testing::waitFor;
 using namespace vistrel::platform;
 using namespace vistrel::platform::media;
 using namespace vistrel::platform::devices;
@@ -70,17 +72,6 @@ std::vector<std::shared_ptr<IPin>> pins(const std::shared_ptr<IBaseFilter>& f) {
 }
 
 // Waits (processing events) until `done` or a generous limit; never asserts on speed.
-template <class F>
-bool waitFor(F done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > 20000) return false;
-    QCoreApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 }  // namespace
 
 TEST(VirtualDeviceFile, GarbageLinesAreIgnored) {
