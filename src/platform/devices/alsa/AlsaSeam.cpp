@@ -25,9 +25,16 @@ snd_mixer_elem_t* findElement(snd_mixer_t* m, const AlsaMixerElement& e) {
   return snd_mixer_find_selem(m, id);
 }
 
+// ALSA prints its own lines for every failed open (a machine without sound has many); the callers
+// say once, in the program's words, what failed and why.
+void quietAlsaLibrary(const char*, int, const char*, int, const char*, ...) {}
+
 class SystemAlsa : public AlsaSeam {
  public:
-  explicit SystemAlsa(snd_config_t* config = nullptr) : config_(config) {}
+  explicit SystemAlsa(snd_config_t* config = nullptr) : config_(config) {
+    static const bool quiet = (snd_lib_error_set_handler(quietAlsaLibrary), true);
+    (void)quiet;
+  }
   ~SystemAlsa() override {
     if (config_) snd_config_delete(config_);
   }
