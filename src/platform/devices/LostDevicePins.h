@@ -1,33 +1,24 @@
 #pragma once
-// Pins of a capture filter whose device was lost. Such a filter shows no output pin, so that the
-// sources' liveness test (the filter's first output pin) fails while it stays in the graph; its
-// connections stay for the graph to take down, and leaving the graph breaks them all, the hidden
-// ones included. User-interface thread, filter stopped.
+// The pins a device filter shows once its hardware is gone: its inputs only. The program tests
+// a device's life by asking for its output pin 0 (FindPin, output, any type, index 0), so a lost
+// device must not answer with one. The graph, which walks pins through EnumPins, then no longer
+// sees the links of the hidden outputs: the filter unlinks them itself when it leaves its graph,
+// so that removing a lost device leaves no filter linked to it. User-interface thread, like every
+// pin change.
 
 #include <memory>
 #include <vector>
 
 #include "platform/media/BasePin.h"
-#include "platform/media/IBaseFilter.h"
+#include "platform/media/IPin.h"
 
 namespace vistrel::platform::devices {
 
-// The pins EnumPins lists for a lost device: its inputs only.
-inline std::shared_ptr<media::IEnumPins> pinsOfLostDevice(
-    const std::vector<std::shared_ptr<media::BasePin>>& pins) {
-  std::vector<std::shared_ptr<media::IPin>> shown;
-  for (const auto& p : pins)
-    if (p->direction() != media::PINDIR_OUTPUT) shown.push_back(p);
-  return std::make_shared<media::IEnumPins>(std::move(shown));
-}
+// Every pin in order, or, when `lost`, the input pins only.
+std::shared_ptr<media::IEnumPins> visiblePins(const std::vector<std::shared_ptr<media::BasePin>>& pins,
+                                              bool lost);
 
-// Breaks every connection of `pins`, both ends.
-inline void disconnectPins(const std::vector<std::shared_ptr<media::BasePin>>& pins) {
-  for (const auto& p : pins)
-    if (auto peer = p->peer()) {
-      peer->Disconnect();
-      p->Disconnect();
-    }
-}
+// Disconnects every linked pin and its peer (the filter leaving its graph).
+void unlinkPins(const std::vector<std::shared_ptr<media::BasePin>>& pins);
 
 }  // namespace vistrel::platform::devices

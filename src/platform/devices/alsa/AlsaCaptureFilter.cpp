@@ -258,12 +258,12 @@ void AlsaCaptureFilter::haltStreaming() {
 
 HRESULT AlsaCaptureFilter::EnumPins(std::shared_ptr<IEnumPins>& pins) {
   if (!lost_.load()) return BaseFilter::EnumPins(pins);
-  pins = pinsOfLostDevice(pins_);
+  pins = visiblePins(pins_, true);
   return S_OK;
 }
 
 HRESULT AlsaCaptureFilter::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
-  if (!graph) disconnectPins(pins_);
+  if (!graph) unlinkPins(pins_);
   return BaseFilter::JoinFilterGraph(graph, name);
 }
 

@@ -564,12 +564,12 @@ void V4l2CaptureFilter::haltStreaming() {
 
 HRESULT V4l2CaptureFilter::EnumPins(std::shared_ptr<IEnumPins>& pins) {
   if (!lost_.load()) return BaseFilter::EnumPins(pins);
-  pins = pinsOfLostDevice(pins_);
+  pins = visiblePins(pins_, true);
   return S_OK;
 }
 
 HRESULT V4l2CaptureFilter::JoinFilterGraph(const std::shared_ptr<IFilterGraph>& graph, const QString& name) {
-  if (!graph) disconnectPins(pins_);
+  if (!graph) unlinkPins(pins_);
   return BaseFilter::JoinFilterGraph(graph, name);
 }
 

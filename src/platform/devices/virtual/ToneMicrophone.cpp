@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "platform/devices/virtual/LostDevicePins.h"
+#include "platform/devices/LostDevicePins.h"
 #include "platform/media/BaseInputPin.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMAudioInputMixer.h"

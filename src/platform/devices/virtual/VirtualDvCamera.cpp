@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/devices/virtual/LostDevicePins.h"
+#include "platform/devices/LostDevicePins.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/StreamingThread.h"
 #include "platform/media/SystemClock.h"

@@ -9,7 +9,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "platform/devices/virtual/LostDevicePins.h"
+#include "platform/devices/LostDevicePins.h"
 #include "platform/devices/virtual/TestPattern.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/MpegGuids.h"

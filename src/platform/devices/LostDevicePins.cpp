@@ -1,4 +1,4 @@
-#include "platform/devices/virtual/LostDevicePins.h"
+#include "platform/devices/LostDevicePins.h"
 
 namespace vistrel::platform::devices {
 
