@@ -3,9 +3,9 @@
 #include <chrono>
 #include <vector>
 
+#include "platform/devices/LostDevicePins.h"
 #include "platform/devices/v4l2/V4l2PropertyPages.h"
 #include "platform/devices/virtual/JpegFrameEncoder.h"
-#include "platform/devices/LostDevicePins.h"
 #include "platform/media/BaseOutputPin.h"
 #include "platform/media/IAMStreamConfig.h"
 #include "platform/media/IFilterGraph.h"
