@@ -158,10 +158,9 @@ bool TRaccourcisForm::eventFilter(QObject* watched, QEvent* event) {
   const bool header = watched == StringGrid1->horizontalHeader()->viewport();
   const bool cells = watched == StringGrid1->viewport();
   if (header || cells) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
       case QEvent::MouseButtonPress: {
-        const QPoint at = mouse->position().toPoint();
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
         if (header) {
           StringGrid1MouseDown(StringGrid1->horizontalHeader()->logicalIndexAt(at), 0);
         } else {
@@ -173,7 +172,8 @@ bool TRaccourcisForm::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::MouseButtonRelease: StringGrid1MouseUp(); break;
       case QEvent::MouseButtonDblClick:
         if (cells) {
-          const QModelIndex index = StringGrid1->indexAt(mouse->position().toPoint());
+          const QModelIndex index =
+              StringGrid1->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
           StringGrid1MouseDown(index.isValid() ? index.column() : -1, index.isValid() ? index.row() + 1 : -1);
           StringGrid1DblClick();
           return true;
