@@ -5,7 +5,8 @@ namespace vistrel::platform::media {
 MediaSample::MediaSample(std::shared_ptr<SampleBuffer> buffer) : buffer_(std::move(buffer)) {}
 
 std::shared_ptr<MediaSample> MediaSample::create(int32_t size) {
-  auto storage = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(size > 0 ? size : 0));
+  auto storage =
+      std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(size > 0 ? size : 0) + kSampleTailSlack);
   // The buffer object keeps the storage alive through its deleter.
   auto* raw = new SampleBuffer(storage->data(), size > 0 ? size : 0);
   std::shared_ptr<SampleBuffer> buffer(raw, [storage](SampleBuffer* b) { delete b; });

@@ -5,6 +5,7 @@
 // siblings. The buffer goes back to its allocator's pool when the last sample holding it dies.
 // A sample is used by one streaming thread at a time; it has no lock.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +16,10 @@
 #include "platform/media/VideoInfoHeader.h"
 
 namespace vistrel::platform::media {
+
+// Bytes of slack after every sample buffer. Codec and scaler routines read whole vector words
+// past the end of their input; a buffer that ended at a page boundary would fault there.
+inline constexpr size_t kSampleTailSlack = 64;
 
 // Storage of one sample buffer. Created by an allocator (or standalone for tests and tools).
 class SampleBuffer {

@@ -48,7 +48,8 @@ HRESULT MemAllocator::Commit() {
   if (pool_->props.cbBuffer <= 0) return VFW_E_SIZENOTSET;
   const size_t align = static_cast<size_t>(pool_->props.cbAlign < 16 ? 16 : pool_->props.cbAlign);
   const size_t bytes =
-      (static_cast<size_t>(pool_->props.cbBuffer + pool_->props.cbPrefix) + align - 1) / align * align;
+      (static_cast<size_t>(pool_->props.cbBuffer + pool_->props.cbPrefix) + kSampleTailSlack + align - 1) /
+      align * align;
   for (int i = 0; i < pool_->props.cBuffers; ++i) {
     auto* p = static_cast<uint8_t*>(std::aligned_alloc(align, bytes));
     if (!p) {
