@@ -23,7 +23,8 @@ class TimeStamper {
   void SetTag(int32_t tag) { tag_.store(tag, std::memory_order_relaxed); }
   int32_t Tag() const { return tag_.load(std::memory_order_relaxed); }
 
-  // The capture freeze: holding drops every sample like the valve; on release, samples stamped
+  // The capture freeze: holding drops the samples stamped from the hold on (and any without a
+  // stamp) like the valve; samples stamped before it still pass. On release, samples stamped
   // during the hold are dropped too, and later ones are moved back by the held stretch, so that a
   // file goes on from where it paused instead of keeping the stretch as a hole. `now` is the
   // stream time of the call; every instance held at the same moment moves its samples by the
@@ -39,9 +40,11 @@ class TimeStamper {
 
  private:
   struct HeldStretch {
-    platform::media::REFERENCE_TIME since = 0;      // start of the current hold
-    platform::media::REFERENCE_TIME resumedAt = 0;  // end of the last hold
-    platform::media::REFERENCE_TIME shift = 0;      // all the held stretches of this run
+    bool holding = false;                             // a hold is on (the valve may close alone)
+    platform::media::REFERENCE_TIME since = 0;        // start of the current or last hold
+    platform::media::REFERENCE_TIME resumedAt = 0;    // end of the last hold
+    platform::media::REFERENCE_TIME shift = 0;        // all the held stretches of this run
+    platform::media::REFERENCE_TIME shiftBefore = 0;  // the same, before the last hold
   };
   mutable std::mutex holdLock_;  // taken briefly on both threads, never while waiting
   HeldStretch held_;

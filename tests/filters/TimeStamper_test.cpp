@@ -45,7 +45,8 @@ TEST(TimeStamper, DropStripAndPassThrough) {
 }
 
 // The capture freeze: two instances held over the same stretch move what follows by the same
-// amount, and a sample stamped during the hold that passes only after it stays out.
+// amount; whether a sample is in the held stretch is told by its stamp, not by when it arrives
+// (a frame arrives a latency after its stamp).
 TEST(TimeStamper, HoldLeavesTheHeldStretchOut) {
   auto stamped = [](REFERENCE_TIME start) {
     auto s = MediaSample::create(8);
@@ -62,21 +63,37 @@ TEST(TimeStamper, HoldLeavesTheHeldStretchOut) {
   for (TimeStamper* t : {&video, &sound}) t->Hold(true, 10'000'000);
   EXPECT_TRUE(video.Holding());
   EXPECT_EQ(video.Transform(*stamped(12'000'000)), S_FALSE);
+  EXPECT_EQ(video.Transform(*MediaSample::create(8)), S_FALSE);  // no stamp: held
+  // Captured just before the hold, arriving during it: kept where it was.
+  auto before = stamped(9'600'000);
+  ASSERT_EQ(video.Transform(*before), S_OK);
+  EXPECT_EQ(startOf(*before), 9'600'000);
   for (TimeStamper* t : {&video, &sound}) t->Hold(false, 30'000'000);
   EXPECT_FALSE(video.Holding());
   // Late: stamped in the held stretch.
   EXPECT_EQ(video.Transform(*stamped(29'600'000)), S_FALSE);
+  // Later still, stamped before the hold: not moved.
+  before = stamped(9'800'000);
+  ASSERT_EQ(sound.Transform(*before), S_OK);
+  EXPECT_EQ(startOf(*before), 9'800'000);
   for (TimeStamper* t : {&video, &sound}) {
     auto s = stamped(30'400'000);
     ASSERT_EQ(t->Transform(*s), S_OK);
     EXPECT_EQ(startOf(*s), 10'400'000);
   }
-  // A second hold adds its stretch.
+  // A second hold adds its stretch; what comes just before it keeps the first one's.
   video.Hold(true, 40'000'000);
   video.Hold(false, 45'000'000);
   auto s = stamped(46'000'000);
   ASSERT_EQ(video.Transform(*s), S_OK);
   EXPECT_EQ(startOf(*s), 46'000'000 - 25'000'000);
+  s = stamped(39'000'000);
+  ASSERT_EQ(video.Transform(*s), S_OK);
+  EXPECT_EQ(startOf(*s), 39'000'000 - 20'000'000);
+  // The valve closed without a hold drops everything.
+  video.SetDrop(true);
+  EXPECT_EQ(video.Transform(*stamped(1'000'000)), S_FALSE);
+  video.SetDrop(false);
   // A new run stamps from its start again: nothing is moved.
   video.RestartHold();
   s = stamped(1'000'000);
