@@ -13,4 +13,7 @@ fi
 scripts/check-format.sh
 dir=$(scripts/build.sh "${build_args[@]}" | tail -n 1)
 export QT_QPA_PLATFORM=offscreen
+if [[ ${build_args[1]:-} == thread ]]; then
+  export TSAN_OPTIONS="suppressions=$PWD/tests/tsan-suppressions.txt ${TSAN_OPTIONS:-}"
+fi
 ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" --timeout 300 "$@"
