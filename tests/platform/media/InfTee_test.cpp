@@ -141,3 +141,30 @@ TEST(InfTee, ADroppingBranchStarvesNoSibling) {
   EXPECT_EQ(a->received().size(), 1u);
   EXPECT_EQ(b->received().size(), 4u);
 }
+
+// A source halted after the tee (a lost device no longer shows the pin that orders it first)
+// may still push a sample: once halted the tee hands nothing on, so no branch filter gets a
+// sample from that thread while the graph stops it. The next run lets samples through again.
+TEST(InfTee, AHaltedTeeHandsNothingOn) {
+  for (int branches : {1, 2}) {
+    SCOPED_TRACE(branches);
+    TeeGraph t;
+    std::vector<std::shared_ptr<RecordingSink>> sinks;
+    ASSERT_EQ(t.g->ConnectDirect(t.src->outPin(), pins(t.tee)[0], nullptr), S_OK);
+    for (int i = 0; i < branches; ++i) {
+      sinks.push_back(std::make_shared<RecordingSink>());
+      t.g->AddFilter(sinks.back(), QStringLiteral("sink%1").arg(i));
+      ASSERT_EQ(t.g->ConnectDirect(pins(t.tee)[size_t(i) + 1], sinks.back()->inPin(), nullptr), S_OK);
+    }
+    t.g->Run();
+    ASSERT_EQ(t.src->push({1}), S_OK);
+    static_cast<InfTee*>(t.tee.get())->haltStreaming();
+    EXPECT_EQ(t.src->push({2}), VFW_E_WRONG_STATE);
+    t.g->Stop();
+    for (const auto& s : sinks) EXPECT_EQ(s->received().size(), 1u);
+    t.g->Run();
+    ASSERT_EQ(t.src->push({3}), S_OK);
+    t.g->Stop();
+    for (const auto& s : sinks) EXPECT_EQ(s->received().size(), 2u);
+  }
+}

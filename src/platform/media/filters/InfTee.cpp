@@ -102,16 +102,29 @@ void InfTee::pinDisconnected(BasePin& p) {
 }
 
 HRESULT InfTee::onPause() {
+  {
+    std::lock_guard g(lock_);
+    halted_ = false;
+  }
   startBranches();
   return S_OK;
 }
 
 HRESULT InfTee::onStop() {
-  stopBranches();
+  haltStreaming();
   return S_OK;
 }
 
-void InfTee::haltStreaming() { stopBranches(); }
+void InfTee::haltStreaming() {
+  {
+    // From here on nothing goes through, not even on the source's thread: the filters below are
+    // about to stop, and a sample still arriving (from a source halted after us) must not reach
+    // them while they do.
+    std::lock_guard g(lock_);
+    halted_ = true;
+  }
+  stopBranches();
+}
 
 void InfTee::startBranches() {
   stopBranches();
@@ -180,6 +193,9 @@ std::shared_ptr<MediaSample> copyOf(const MediaSample& s) {
 
 HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
   std::unique_lock lk(lock_);
+  // Halted, or the branch threads are delivering what they still hold: a sample handed on from
+  // here as well would reach a branch's filters from two threads at once.
+  if (halted_ || (stopping_ && !branches_.empty())) return VFW_E_WRONG_STATE;
   if (branches_.empty() || stopping_) {
     lk.unlock();
     // Pins change only while stopped, so the list is stable on the streaming thread.

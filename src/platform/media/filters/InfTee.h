@@ -73,6 +73,7 @@ class InfTee : public BaseFilter {
   std::condition_variable finished_;  // a branch finished a sample
   bool sourceWaiting_ = false;
   bool stopping_ = false;
+  bool halted_ = false;  // halted or stopped: nothing goes through until the next pause
   std::atomic<int64_t> dropped_{0};
   std::atomic<int64_t> copied_{0};
 };
