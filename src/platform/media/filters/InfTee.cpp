@@ -111,11 +111,13 @@ HRESULT InfTee::onPause() {
 }
 
 HRESULT InfTee::onStop() {
-  haltStreaming();
+  halt();
   return S_OK;
 }
 
-void InfTee::haltStreaming() {
+void InfTee::haltStreaming() { halt(); }
+
+void InfTee::halt() {
   {
     // From here on nothing goes through, not even on the source's thread: the filters below are
     // about to stop, and a sample still arriving (from a source halted after us) must not reach

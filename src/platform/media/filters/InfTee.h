@@ -61,6 +61,7 @@ class InfTee : public BaseFilter {
   struct Branch;
   void addSpare();
   void trimSpares();
+  void halt();  // stops the branches and lets nothing through until the next pause
   void startBranches();
   void stopBranches();
   void feed(Branch& branch);
