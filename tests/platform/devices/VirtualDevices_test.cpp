@@ -71,7 +71,6 @@ std::vector<std::shared_ptr<IPin>> pins(const std::shared_ptr<IBaseFilter>& f) {
   return e->all();
 }
 
-// Waits (processing events) until `done` or a generous limit; never asserts on speed.
 }  // namespace
 
 TEST(VirtualDeviceFile, GarbageLinesAreIgnored) {

@@ -198,7 +198,7 @@ HRESULT InfTee::deliverToBranches(const std::shared_ptr<MediaSample>& sample) {
   // Halted, or the branch threads are delivering what they still hold: a sample handed on from
   // here as well would reach a branch's filters from two threads at once.
   if (halted_ || (stopping_ && !branches_.empty())) return VFW_E_WRONG_STATE;
-  if (branches_.empty() || stopping_) {
+  if (branches_.empty()) {
     lk.unlock();
     // Pins change only while stopped, so the list is stable on the streaming thread.
     const int n = pinCount();
